@@ -1,0 +1,44 @@
+# The project's front door.
+#   make build  - the launcher template, the packer, the test programs
+#   make test   - every test: native (sanitized) and Windows (under Wine)
+#   make demo   - pack a sample service, run it through the Service Control Manager under Wine
+SHELL := /bin/bash
+NATIVE := build/native
+WIN := build/win
+JOBS ?= $(shell nproc)
+
+.PHONY: all bootstrap build build-native build-win test test-native test-win demo bench clean
+
+all: build
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+build: bootstrap build-native build-win
+
+build-native:
+	@cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+build-win:
+	@cmake -S . -B $(WIN) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake >/dev/null
+	@cmake --build $(WIN) -j $(JOBS)
+
+test: build
+	@bash scripts/run-tests.sh
+
+test-native: bootstrap build-native
+	@cd $(NATIVE) && timeout 900 ctest --output-on-failure -j $(JOBS)
+
+test-win: bootstrap build-win
+	@bash scripts/run-tests.sh win
+
+demo: build
+	@bash scripts/demo.sh
+
+bench: build
+	@bash scripts/bench.sh
+
+clean:
+	rm -rf build

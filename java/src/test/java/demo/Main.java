@@ -1,0 +1,73 @@
+package demo;
+
+/**
+ * Stand-in application for the runtime tests. args[0] is the service name,
+ * args[1] picks a behaviour, args[2] is a time in milliseconds where one is used.
+ */
+public final class Main {
+
+    public static void main(String[] args) throws Exception {
+        switch (args[1]) {
+            case "echo":
+                for (String arg : args) {
+                    System.out.println(escape(arg));
+                }
+                break;
+            case "interleave":
+                System.out.println("A");
+                System.err.println("B");
+                System.out.println("C");
+                break;
+            case "throw":
+                throw new IllegalStateException("boom");
+            case "throwChecked":
+                throw new java.io.IOException("checked boom");
+            case "halt":
+                System.out.print("no-newline");
+                Runtime.getRuntime().halt(0);
+                break;
+            case "umlaut":
+                System.out.println("\u00e4");
+                break;
+            case "sleep":
+                System.out.println("stdin:" + System.in.read());
+                System.out.println("ready");
+                Thread.sleep(Long.parseLong(args[2]));
+                System.out.println("woke");
+                break;
+            case "worker":
+                long millis = Long.parseLong(args[2]);
+                Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("hook ran")));
+                Thread worker = new Thread(() -> {
+                    try {
+                        Thread.sleep(millis);
+                        System.out.println("worker done");
+                    } catch (InterruptedException ignored) {
+                        // ends the worker
+                    }
+                });
+                worker.start();
+                System.out.println("main returning");
+                break;
+            default:
+                throw new IllegalArgumentException(args[1]);
+        }
+    }
+
+    /** Brackets and \\u-escapes, so the comparison does not depend on output encodings. */
+    public static String escape(String s) {
+        StringBuilder b = new StringBuilder("[");
+        for (char c : s.toCharArray()) {
+            b.append(c >= 32 && c < 127 ? String.valueOf(c) : String.format("\\u%04x", (int) c));
+        }
+        return b.append(']').toString();
+    }
+
+    public static final class NoMain {
+    }
+
+    public static final class InstanceMain {
+        public void main(String[] args) {
+        }
+    }
+}

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs the native tests, then the Windows tests inside a fresh Wine prefix.
+#   run-tests.sh        every test
+#   run-tests.sh win    only the Windows tests
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+status=0
+
+if [ "${1:-all}" != win ]; then
+  echo "== native tests (AddressSanitizer, UBSan)"
+  (cd build/native && timeout 900 ctest --output-on-failure -j "$(nproc)") || status=1
+fi
+
+echo "== Windows tests under Wine"
+# One ctest process with a fixed, sequential order: the tests share the prefix's Service
+# Control Manager and registry, and each one cleans up what it creates.
+scripts/with-wine.sh build/wine-test-prefix build/win/wine-probe.exe 2400 \
+  bash -c "cd '$root/build/win' && ctest --output-on-failure --timeout 300" || status=1
+
+[ $status -eq 0 ] && echo "all tests passed" || echo "some tests failed"
+exit $status

@@ -1,0 +1,127 @@
+#include "config/ConfigKeys.h"
+
+#include <array>
+
+#include "support/TextLimits.h"
+
+namespace karvo {
+namespace {
+
+constexpr std::size_t Text = MaxTextLength;
+
+constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
+    {Key::ServiceName, KeyKind::Text, "service_name", Text, '\0', "",
+     "service name, also the display name"},
+    {Key::PassStdErrFile, KeyKind::Flag, "redirect_stderr", Text, '\0', "",
+     "hand the standard-error file to the Java side"},
+    {Key::StdErrFile, KeyKind::Text, "stderr_file", Text, '\0', "",
+     "standard-error file of the Java program"},
+    {Key::PassStdOutFile, KeyKind::Flag, "redirect_stdout", Text, '\0', "",
+     "hand the standard-output file to the Java side"},
+    {Key::StdOutFile, KeyKind::Text, "stdout_file", Text, '\0', "",
+     "standard-output file of the Java program"},
+    {Key::AppendRedirection, KeyKind::Flag, "append_output", Text, '\0', "",
+     "append to the redirection files instead of replacing them"},
+    {Key::LauncherType, KeyKind::Int, "launcher_type", Text, '\0', "4",
+     "launcher type: 4 is a service"},
+    {Key::ClassPath, KeyKind::Text, "class_path", Text, ';', "",
+     "class path entries: kind letter, mandatory digit, argument"},
+    {Key::MainClass, KeyKind::Text, "main_class", Text, '\0', "",
+     "main class of the Java program"},
+    {Key::VmArguments, KeyKind::Text, "vm_arguments", Text, '\0', "",
+     "VM arguments, split like a command line"},
+    {Key::ProgramArguments, KeyKind::Text, "arguments", Text, '\0', "",
+     "program arguments, split like a command line"},
+    {Key::JArgumentsToVm, KeyKind::Flag, "j_arguments_to_vm", Text, '\0', "",
+     "command-line arguments starting with -J become VM options"},
+    {Key::MinJavaVersion, KeyKind::Text, "min_java_version", Text, '\0', "",
+     "minimum Java version"},
+    {Key::MaxJavaVersion, KeyKind::Text, "max_java_version", Text, '\0', "",
+     "maximum Java version (a prefix)"},
+    {Key::SearchSequence, KeyKind::Text, "jre_search_sequence", Text, ';', "",
+     "Java runtime search sequence: kind letter and argument"},
+    {Key::AllowPreRelease, KeyKind::Flag, "allow_prerelease_java", Text, '\0', "",
+     "accept early-access, beta and release-candidate runtimes"},
+    {Key::RequireJdk, KeyKind::Flag, "require_jdk", Text, '\0', "",
+     "accept only a JDK"},
+    {Key::WorkingDirectory, KeyKind::Text, "working_directory", Text, '\0', "",
+     "working directory, relative to the executable's directory"},
+    {Key::Dependencies, KeyKind::Text, "dependencies", Text, ',', "",
+     "services this service depends on"},
+    {Key::VmType, KeyKind::Text, "vm_type", MaxVmTypeLength, '\0', "",
+     "VM type directory tried first (such as server)"},
+    {Key::ApplicationId, KeyKind::Text, "application_id", Text, '\0', "",
+     "application id of earlier installations"},
+    {Key::MessageTitle, KeyKind::Text, "message_title", Text, '\0', "Error",
+     "title of every message box"},
+    {Key::MessageJvmStartFailed, KeyKind::Text, "message_jvm_start_failed", Text, '\0',
+     "The Java VM could not be started. The maximum heap size (-Xmx) may be too large, "
+     "or another program may be blocking it.",
+     "a registry runtime's JVM library cannot be loaded"},
+    {Key::MessageClassPathEntryMissing, KeyKind::Text, "message_class_path_entry_missing", Text,
+     '\0', "The file or directory {0} was not found or is empty.\n",
+     "a mandatory class path entry is missing; {0} is its argument"},
+    {Key::MessageWrongParameterUsage, KeyKind::Text, "message_wrong_parameter_usage", Text, '\0',
+     "Wrong parameter usage: a quotation mark has no closing partner.",
+     "an argument text has an unclosed quote"},
+    {Key::MessageVariableRequired, KeyKind::Text, "message_variable_required", Text, '\0',
+     "The environment variable {0} must be defined.",
+     "a mandatory class path variable is undefined; {0} is its name"},
+    {Key::MessageInternalError, KeyKind::Text, "message_internal_error", Text, '\0',
+     "An internal error occurred (error code: {0}).",
+     "internal error; {0} is a short code"},
+    {Key::MessageMainClassNotFound, KeyKind::Text, "message_main_class_not_found", Text, '\0',
+     "The main class could not be loaded.", "the Java runtime class cannot be found"},
+    {Key::MessageMainMethodNotFound, KeyKind::Text, "message_main_method_not_found", Text, '\0',
+     "The main method was not found.", "the runtime class has no main method"},
+    {Key::MessageTempDirUnusable, KeyKind::Text, "message_temp_dir_unusable", Text, '\0',
+     "No usable temporary directory was found. You need at least Power User rights to run "
+     "this program.",
+     "no usable temporary directory"},
+    {Key::MessageNoJvmFound, KeyKind::Text, "message_no_jvm_found", Text, '\0',
+     "No Java runtime was found on this system.\nPlease set KARVO_JAVA_HOME\nto an "
+     "installed {0}-bit JDK or JRE.",
+     "no suitable Java runtime; {0} is the bit width"},
+    {Key::MessageJavaHomeVariableBroken, KeyKind::Text, "message_java_home_variable_broken",
+     Text, '\0',
+     "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE.",
+     "the runtime named by a variable does not load; {0} is the variable"},
+    {Key::MessageJvmDamaged, KeyKind::Text, "message_jvm_damaged", Text, '\0',
+     "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
+     "to an installed 32-bit JDK or JRE.",
+     "the runtime found in a directory does not load; {0} is the location"},
+    {Key::Flavour, KeyKind::Text, "flavour", 1, '\0', "",
+     "product flavour: t for tessel, anything else karvo"},
+    {Key::IncludedFileCount, KeyKind::Int, "included_file_count", Text, '\0', "",
+     "number of included files (written by the packer)"},
+    {Key::IncludedFileNames, KeyKind::Text, "included_file_names", Text, ';', "",
+     "included file names (written by the packer)"},
+    {Key::ApplicationDirectory, KeyKind::Text, "application_directory", Text, '\0', "",
+     "application directory, relative to the executable's directory"},
+    {Key::NativeLibraryDirectories, KeyKind::Text, "native_library_path", Text, ';', "",
+     "native library directories put in front of PATH"},
+    {Key::ProcessCommFile, KeyKind::Flag, "process_comm_file", Text, '\0', "",
+     "pass the process communication file name to the Java side"},
+    {Key::Description, KeyKind::Wide, "description", MaxWideTextLength, '\0', "",
+     "service description"},
+}};
+
+}  // namespace
+
+std::span<const ConfigKeyInfo> configKeyTable() { return KeyTable; }
+
+const ConfigKeyInfo* findConfigKey(ConfigKey number) {
+    for (const auto& info : KeyTable) {
+        if (info.number == number) return &info;
+    }
+    return nullptr;
+}
+
+const ConfigKeyInfo* findConfigKeyByName(std::string_view name) {
+    for (const auto& info : KeyTable) {
+        if (info.name == name) return &info;
+    }
+    return nullptr;
+}
+
+}  // namespace karvo

@@ -1,0 +1,106 @@
+#include "support/Log.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+#include "support/TextLimits.h"
+
+namespace karvo {
+namespace {
+
+// Everything the log keeps for the life of the process, guarded by one lock: the service
+// process logs from three threads.
+struct LogState {
+    std::mutex lock;
+    bool decided = false;
+    std::optional<std::string> path;
+    std::FILE* file = nullptr;
+};
+
+LogState& state() {
+    static LogState instance;
+    return instance;
+}
+
+bool variableIsYes(const char* name) {
+    char value[MaxTextLength + 1];
+    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length > 0 && length < sizeof value && std::strcmp(value, "yes") == 0;
+}
+
+void writeHeader(std::FILE* file) {
+    char module[MaxTextLength + 1] = "";
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    const std::time_t now = std::time(nullptr);
+    const char* when = std::ctime(&now);
+    std::fprintf(file, "Started executable %s at %s\n", module, when ? when : "\n");
+    std::fflush(file);
+}
+
+// Runs under the lock at the start of every call.
+void initialise(LogState& log) {
+    if (log.path && !log.file) log.file = std::fopen(log.path->c_str(), "a");
+    if (log.decided) return;
+    log.decided = true;
+    const bool on = variableIsYes("KARVO_LOG") || variableIsYes("TESSEL_LOG");
+    if (!on) return;
+
+    if (char* name = _tempnam("c:\\", "tsl_nlog_")) {
+        log.path = name;
+        std::free(name);
+        log.file = std::fopen(log.path->c_str(), "w");
+    }
+    if (!log.file) {
+        log.path = "c:\\tsl_nlog";
+        log.file = std::fopen(log.path->c_str(), "w");
+        if (!log.file) return;
+    }
+    writeHeader(log.file);
+}
+
+void writeLine(const char* prefix, const char* format, va_list args) {
+    LogState& log = state();
+    std::lock_guard<std::mutex> guard(log.lock);
+    initialise(log);
+    if (!log.file) return;
+    std::fputs(prefix, log.file);
+    std::vfprintf(log.file, format, args);
+    std::fputc('\n', log.file);
+    std::fclose(log.file);
+    log.file = nullptr;
+}
+
+}  // namespace
+
+void logMessage(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    writeLine("", format, args);
+    va_end(args);
+}
+
+void logError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    writeLine("ERROR: ", format, args);
+    va_end(args);
+}
+
+std::optional<std::string> getLogFilePath() {
+    LogState& log = state();
+    std::lock_guard<std::mutex> guard(log.lock);
+    initialise(log);
+    if (log.file) {
+        std::fclose(log.file);
+        log.file = nullptr;
+    }
+    return log.path;
+}
+
+}  // namespace karvo
