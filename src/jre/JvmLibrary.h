@@ -1,0 +1,21 @@
+// Loading "jvm.dll" of a chosen runtime and the JNI entry point.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include <jni.h>
+
+namespace karvo {
+
+using CreateJavaVMFn = jint(JNICALL*)(JavaVM**, void**, void*);
+
+HMODULE loadJvmLibrary(const std::string& javaExePath);
+HMODULE loadJvmForJavaExe(const std::string& javaExePath);
+HMODULE tryLoadJvmDll(const std::string& binDirectory, const std::string& vmTypeDirectory);
+bool resolveCreateJavaVM(HMODULE library);
+
+// The stored JNI_CreateJavaVM of the loaded library, or null before it is resolved.
+CreateJavaVMFn createJavaVMEntry();
+
+}  // namespace karvo
