@@ -4,7 +4,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -43,6 +42,33 @@ void writeHeader(std::FILE* file) {
     std::fflush(file);
 }
 
+bool isDirectory(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// "tsl_nlog_<n>" in the directory named by TMP (or c:\ when TMP names no directory), with
+// the first number for which no file exists yet. The file is created here, exclusively, so
+// two processes starting together never share a log.
+std::optional<std::string> uniqueLogName() {
+    char tmp[MaxTextLength + 1];
+    const DWORD length = GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+    std::string directory = length > 0 && length < sizeof tmp && isDirectory(tmp) ? tmp : "c:\\";
+    if (directory.back() != '\\') directory += '\\';
+    for (unsigned number = 1; number < 100000; ++number) {
+        const std::string name = directory + "tsl_nlog_" + std::to_string(number);
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return name;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 // Runs under the lock at the start of every call.
 void initialise(LogState& log) {
     if (log.path && !log.file) log.file = std::fopen(log.path->c_str(), "a");
@@ -51,9 +77,8 @@ void initialise(LogState& log) {
     const bool on = variableIsYes("KARVO_LOG") || variableIsYes("TESSEL_LOG");
     if (!on) return;
 
-    if (char* name = _tempnam("c:\\", "tsl_nlog_")) {
-        log.path = name;
-        std::free(name);
+    if (auto name = uniqueLogName()) {
+        log.path = *name;
         log.file = std::fopen(log.path->c_str(), "w");
     }
     if (!log.file) {

@@ -1,0 +1,84 @@
+// The diagnostic log as support staff find it: switched on only by an exact "yes", one
+// file per process in the TMP directory, a header, then one complete line per call.
+#include <gtest/gtest.h>
+
+#include "win/TestSupport.h"
+
+using namespace karvo;
+using namespace karvo::test;
+
+namespace {
+
+std::vector<std::string> logFilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((dir + "\\tsl_nlog_*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(dir + "\\" + data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+}  // namespace
+
+TEST(Log, OnlyAnExactYesSwitchesItOn) {
+    struct Row {
+        const char* name;
+        std::map<std::string, std::string> environment;
+        bool expectLog;
+    } rows[] = {
+        {"neither variable", {}, false},
+        {"KARVO_LOG=yes", {{"KARVO_LOG", "yes"}}, true},
+        {"TESSEL_LOG=yes alone", {{"TESSEL_LOG", "yes"}}, true},
+        {"capitals stay off", {{"KARVO_LOG", "YES"}}, false},
+        {"trailing blank stays off", {{"KARVO_LOG", "yes "}}, false},
+        {"other value stays off", {{"KARVO_LOG", "1"}, {"TESSEL_LOG", "no"}}, false},
+    };
+    for (const auto& row : rows) {
+        ScratchDir dir("log");
+        const std::string exe = dir.file("logged.exe");
+        writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("KarvoLog")}}));
+        RunOptions options;
+        options.environment = row.environment;
+        options.environment["TMP"] = dir.path();
+        options.unsetEnvironment = {"KARVO_LOG", "TESSEL_LOG"};
+        for (const auto& [name, value] : row.environment) {
+            std::erase(options.unsetEnvironment, name);
+        }
+        const auto run = runProcess("\"" + exe + "\" -status", options);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(logFilesIn(dir.path()).size(), row.expectLog ? 1u : 0u) << row.name;
+    }
+}
+
+TEST(Log, StartsWithTheHeaderAndHoldsCompleteLines) {
+    ScratchDir dir("loglines");
+    const std::string exe = dir.file("logged.exe");
+    writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("KarvoLog")}}));
+    RunOptions options;
+    options.environment = {{"KARVO_LOG", "yes"}, {"TMP", dir.path()}};
+    runProcess("\"" + exe + "\" -status", options);
+    const auto files = logFilesIn(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    const auto text = readFile(files[0]);
+    ASSERT_TRUE(text.has_value());
+    const auto logLines = lines(*text);
+    ASSERT_GE(logLines.size(), 3u);
+    EXPECT_EQ(logLines[0].rfind("Started executable ", 0), 0u) << logLines[0];
+    EXPECT_NE(logLines[0].find("logged.exe at "), std::string::npos) << logLines[0];
+    EXPECT_EQ(logLines[1], "");  // the date ends with its own newline
+    EXPECT_NE(text->find("number of sections: "), std::string::npos);
+    EXPECT_NE(text->find("rawDataSize: "), std::string::npos);
+}
+
+TEST(Log, TwoProcessesWriteTwoFiles) {
+    ScratchDir dir("logtwo");
+    const std::string exe = dir.file("logged.exe");
+    writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("KarvoLog")}}));
+    RunOptions options;
+    options.environment = {{"KARVO_LOG", "yes"}, {"TMP", dir.path()}};
+    runProcess("\"" + exe + "\" -status", options);
+    runProcess("\"" + exe + "\" -status", options);
+    EXPECT_EQ(logFilesIn(dir.path()).size(), 2u);
+}
