@@ -1,0 +1,64 @@
+// The status the service process reports to the Service Control Manager, and the rules by
+// which it changes. The dispatcher thread (control requests) and the serviceMain thread
+// (child start and end) both change it without a lock, so every field that moves is an
+// atomic 32-bit word and every change is a single atomic step.
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace karvo {
+
+// Service states and codes as the Service Control Manager numbers them.
+namespace ServiceCode {
+inline constexpr std::uint32_t Stopped = 1;
+inline constexpr std::uint32_t StopPending = 3;
+inline constexpr std::uint32_t Running = 4;
+inline constexpr std::uint32_t Win32Type = 48;          // own-process and share-process bits
+inline constexpr std::uint32_t AcceptStopAndShutdown = 5;
+inline constexpr std::uint32_t StopWaitHintMs = 50000;
+inline constexpr std::uint32_t ControlStop = 1;
+inline constexpr std::uint32_t ControlShutdown = 5;
+inline constexpr std::uint32_t ServiceSpecificError = 1066;
+}  // namespace ServiceCode
+
+// Service-specific exit codes of a service that stopped because its child never ran.
+namespace SupervisorFailure {
+inline constexpr std::uint32_t ChildStart = 5000;        // CreateProcessW failed
+inline constexpr std::uint32_t Pipes = 5001;             // a pipe could not be made or set up
+inline constexpr std::uint32_t CommandLineTooLong = 5002;
+}  // namespace SupervisorFailure
+
+// The seven fields in the order of the platform's SERVICE_STATUS.
+using ServiceStatusFields = std::array<std::uint32_t, 7>;
+
+class ServiceStatusRecord {
+public:
+    // Back to the values serviceMain starts with: running, nothing requested.
+    void reset();
+
+    // A stop or shutdown request. Returns false (and changes nothing) once the service has
+    // been reported stopped: a late request must not bring a stopped service back to
+    // "stop pending". A shutdown also advances the check point.
+    bool requestStop(bool shutdown);
+
+    // The child ended. True when the service is to be reported stopped: the child ended
+    // with 0, or a stop or shutdown had been requested. Exit codes stay 0.
+    bool childEnded(std::uint32_t exitCode);
+
+    // The child never ran: stopped, with the service-specific error code.
+    void failedToStart(std::uint32_t serviceSpecificCode);
+
+    std::uint32_t currentState() const { return state_.load(); }
+    ServiceStatusFields fields() const;
+
+private:
+    std::atomic<std::uint32_t> state_{ServiceCode::Running};
+    std::atomic<std::uint32_t> checkPoint_{0};
+    std::atomic<std::uint32_t> win32ExitCode_{0};
+    std::atomic<std::uint32_t> specificExitCode_{0};
+};
+
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+
+}  // namespace karvo

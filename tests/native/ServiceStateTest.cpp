@@ -1,0 +1,115 @@
+// The reported service status through the life of the service process.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "core/ServiceState.h"
+
+using namespace karvo;
+
+namespace {
+
+enum class Step { Stop, Shutdown, ChildEnds0, ChildEnds1, StartFails };
+
+struct Expect {
+    bool result;           // what the step returned (true for StartFails)
+    std::uint32_t state;
+    std::uint32_t checkPoint;
+};
+
+}  // namespace
+
+TEST(ServiceState, FieldsAtStart) {
+    ServiceStatusRecord record;
+    record.reset();
+    const ServiceStatusFields expected{48, 4, 5, 0, 0, 0, 50000};
+    EXPECT_EQ(record.fields(), expected);
+}
+
+TEST(ServiceState, Transitions) {
+    struct Row {
+        const char* name;
+        std::vector<std::pair<Step, Expect>> steps;
+    } rows[] = {
+        {"child ends with 0 on its own: stopped",
+         {{Step::ChildEnds0, {true, 1, 0}}}},
+        {"child ends with 1 on its own: no stopped report, still running",
+         {{Step::ChildEnds1, {false, 4, 0}}}},
+        {"stop then child ends with 1: stopped anyway",
+         {{Step::Stop, {true, 3, 0}}, {Step::ChildEnds1, {true, 1, 0}}}},
+        {"shutdown raises the check point",
+         {{Step::Shutdown, {true, 3, 1}}, {Step::ChildEnds0, {true, 1, 1}}}},
+        {"second stop changes nothing but is accepted",
+         {{Step::Stop, {true, 3, 0}}, {Step::Stop, {true, 3, 0}}}},
+        {"two shutdowns count twice",
+         {{Step::Shutdown, {true, 3, 1}}, {Step::Shutdown, {true, 3, 2}}}},
+        {"stop after stopped is refused and keeps stopped",
+         {{Step::ChildEnds0, {true, 1, 0}}, {Step::Stop, {false, 1, 0}}}},
+        {"child end after stopped is not reported twice",
+         {{Step::ChildEnds0, {true, 1, 0}}, {Step::ChildEnds0, {false, 1, 0}}}},
+        {"failed start is stopped, later stop refused",
+         {{Step::StartFails, {true, 1, 0}}, {Step::Shutdown, {false, 1, 0}}}},
+    };
+    for (const auto& row : rows) {
+        ServiceStatusRecord record;
+        record.reset();
+        for (const auto& [step, expect] : row.steps) {
+            bool result = true;
+            switch (step) {
+                case Step::Stop: result = record.requestStop(false); break;
+                case Step::Shutdown: result = record.requestStop(true); break;
+                case Step::ChildEnds0: result = record.childEnded(0); break;
+                case Step::ChildEnds1: result = record.childEnded(1); break;
+                case Step::StartFails: record.failedToStart(SupervisorFailure::ChildStart); break;
+            }
+            EXPECT_EQ(result, expect.result) << row.name;
+            const auto fields = record.fields();
+            EXPECT_EQ(fields[1], expect.state) << row.name;
+            EXPECT_EQ(fields[5], expect.checkPoint) << row.name;
+        }
+    }
+}
+
+TEST(ServiceState, ExitCodes) {
+    struct Row {
+        const char* name;
+        std::uint32_t failure;  // 0: the child ran and ended after a stop
+        std::uint32_t win32;
+        std::uint32_t specific;
+    } rows[] = {
+        {"stopped after a request keeps both codes 0", 0, 0, 0},
+        {"child start failure", SupervisorFailure::ChildStart, 1066, 5000},
+        {"pipe failure", SupervisorFailure::Pipes, 1066, 5001},
+        {"command line too long", SupervisorFailure::CommandLineTooLong, 1066, 5002},
+    };
+    for (const auto& row : rows) {
+        ServiceStatusRecord record;
+        record.reset();
+        if (row.failure) {
+            record.failedToStart(row.failure);
+        } else {
+            record.requestStop(false);
+            record.childEnded(3);
+        }
+        const auto fields = record.fields();
+        EXPECT_EQ(fields[1], 1u) << row.name;
+        EXPECT_EQ(fields[3], row.win32) << row.name;
+        EXPECT_EQ(fields[4], row.specific) << row.name;
+    }
+}
+
+// A stop that races with the child's end (code 0) either lands before it or is refused
+// after it; the service always ends reported stopped, never "stop pending" after "stopped".
+TEST(ServiceState, StopRacingWithChildEnd) {
+    for (int round = 0; round < 200; ++round) {
+        ServiceStatusRecord record;
+        record.reset();
+        bool stoppedReported = false;
+        std::thread handler([&] { record.requestStop(false); });
+        std::thread supervisor([&] { stoppedReported = record.childEnded(0); });
+        handler.join();
+        supervisor.join();
+        EXPECT_TRUE(stoppedReported);
+        EXPECT_EQ(record.currentState(), 1u);
+    }
+}
