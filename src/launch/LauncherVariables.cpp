@@ -1,0 +1,60 @@
+#include "launch/LauncherVariables.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "config/PathOps.h"
+#include "config/TempDirectory.h"
+#include "launch/VariableExpansion.h"
+#include "support/Log.h"
+#include "support/TextLimits.h"
+
+namespace karvo {
+namespace {
+
+std::string& jvmHomeStorage() {
+    static std::string home;
+    return home;
+}
+
+// The process environment block, entry by entry, as the system holds it right now.
+std::vector<std::string> environmentEntries() {
+    std::vector<std::string> entries;
+    char* block = GetEnvironmentStringsA();
+    if (!block) return entries;
+    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
+        entries.emplace_back(entry);
+    }
+    FreeEnvironmentStringsA(block);
+    return entries;
+}
+
+}  // namespace
+
+bool expandLauncherVariables(std::string& text) {
+    LauncherVariableValues values;
+    values.executableDirectory = resolvePath("");
+    values.launcherTempDir = launcherTempDir();
+    values.jvmHome = jvmHome();
+    values.systemTempDir = getTempDirectory();
+    const ExpansionResult result =
+        expandVariables(text, values, environmentEntries(), MaxTextLength);
+    if (!result.ok) {
+        logError("expanding %s would exceed %d characters; left unexpanded", text.c_str(),
+                 static_cast<int>(MaxTextLength));
+        return false;
+    }
+    for (const Replacement& replacement : result.replacements) {
+        logMessage("expanding %s to %s in %s.", replacement.token.c_str(),
+                   replacement.value.c_str(), replacement.text.c_str());
+    }
+    text = result.text;
+    return true;
+}
+
+void recordJvmHome(const std::string& javaExePath) { jvmHomeStorage() = jvmHomeFor(javaExePath); }
+
+const std::string& jvmHome() { return jvmHomeStorage(); }
+
+}  // namespace karvo

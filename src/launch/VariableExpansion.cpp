@@ -1,0 +1,123 @@
+#include "launch/VariableExpansion.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace karvo {
+namespace {
+
+enum class Source { ExeDir, TempDir, Separator, JvmHome, SystemTemp };
+
+struct FixedToken {
+    const char* token;
+    Source source;
+};
+
+// The order matters: a value inserted for one token is searched for the tokens after it.
+constexpr FixedToken FixedTokens[] = {
+    {"%KARVO_EXEDIR%", Source::ExeDir},
+    {"%TESSEL_EXEDIR%", Source::ExeDir},
+    {"%KARVO_TEMPDIR%", Source::TempDir},
+    {"%TESSEL_TEMPDIR%", Source::TempDir},
+    {"%KARVO_PATHLIST_SEPARATOR%", Source::Separator},
+    {"%TESSEL_PATHLIST_SEPARATOR%", Source::Separator},
+    {"%KARVO_JVM_HOME%", Source::JvmHome},
+    {"%TESSEL_JVM_HOME%", Source::JvmHome},
+    {"${KARVO_EXEDIR}", Source::ExeDir},
+    {"${TESSEL_EXEDIR}", Source::ExeDir},
+    {"${KARVO_TEMPDIR}", Source::TempDir},
+    {"${TESSEL_TEMPDIR}", Source::TempDir},
+    {"${KARVO_PATHLIST_SEPARATOR}", Source::Separator},
+    {"${TESSEL_PATHLIST_SEPARATOR}", Source::Separator},
+    {"${KARVO_JVM_HOME}", Source::JvmHome},
+    {"${TESSEL_JVM_HOME}", Source::JvmHome},
+    {"${launcher:sys.launcherDirectory}", Source::ExeDir},
+    {"${launcher:sys.launcherTempDirectory}", Source::TempDir},
+    {"${launcher:sys.pathlistSeparator}", Source::Separator},
+    {"${launcher:sys.jvmHome}", Source::JvmHome},
+    {"${launcher:sys.tempDir}", Source::SystemTemp},
+};
+
+std::string_view valueOf(Source source, const LauncherVariableValues& values) {
+    switch (source) {
+        case Source::ExeDir: return values.executableDirectory;
+        case Source::TempDir: return values.launcherTempDir;
+        case Source::Separator: return ";";
+        case Source::JvmHome: return values.jvmHome;
+        case Source::SystemTemp: return values.systemTempDir;
+    }
+    return {};
+}
+
+// Only the ASCII letters change, as the C runtime does in its default locale.
+std::string upperCased(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+bool replaceAllOccurrences(std::string& text, std::string_view token, std::string_view value,
+                           std::size_t maxLength, std::vector<Replacement>& replacements) {
+    if (token.empty()) return true;
+    std::size_t from = 0;
+    while ((from = text.find(token, from)) != std::string::npos) {
+        if (text.size() - token.size() + value.size() > maxLength) return false;
+        text.replace(from, token.size(), value);
+        replacements.push_back({std::string(token), std::string(value), text});
+        from += value.size();
+    }
+    return true;
+}
+
+ExpansionResult expandVariables(std::string_view text, const LauncherVariableValues& values,
+                                const std::vector<std::string>& environment,
+                                std::size_t maxLength) {
+    ExpansionResult result;
+    result.text = std::string(text);
+    const auto refuse = [&] {
+        result.ok = false;
+        result.text = std::string(text);
+        result.replacements.clear();
+        return result;
+    };
+    for (const FixedToken& fixed : FixedTokens) {
+        if (!replaceAllOccurrences(result.text, fixed.token, valueOf(fixed.source, values),
+                                   maxLength, result.replacements)) {
+            return refuse();
+        }
+    }
+    for (const std::string& entry : environment) {
+        const std::size_t equals = entry.find('=');
+        // Entries without "=" are not variables; those with an empty name are the system's
+        // per-drive directories ("=C:=C:\\..."), which no configured text can mean.
+        if (equals == std::string::npos || equals == 0) continue;
+        const std::string_view name(entry.data(), equals);
+        const std::string_view value(entry.data() + equals + 1, entry.size() - equals - 1);
+        std::string token = "${" + std::string(name) + "}";
+        if (!replaceAllOccurrences(result.text, token, value, maxLength, result.replacements)) {
+            return refuse();
+        }
+        if (!replaceAllOccurrences(result.text, upperCased(std::move(token)), value, maxLength,
+                                   result.replacements)) {
+            return refuse();
+        }
+    }
+    return result;
+}
+
+std::string jvmHomeFor(std::string_view javaExePath) {
+    constexpr std::string_view Javaw = "javaw.exe";
+    constexpr std::string_view Java = "java.exe";
+    std::string_view directory = javaExePath;
+    if (directory.ends_with(Javaw)) {
+        directory.remove_suffix(Javaw.size());
+    } else {
+        directory.remove_suffix(std::min(Java.size(), directory.size()));
+    }
+    return std::string(directory) + "..";
+}
+
+}  // namespace karvo

@@ -1,0 +1,73 @@
+#include "launch/VmOptionFile.h"
+
+#include <algorithm>
+
+namespace karvo {
+namespace {
+
+struct Directive {
+    std::string_view prefix;
+    OptionLineKind kind;
+};
+
+constexpr Directive Directives[] = {
+    {"-include-options ", OptionLineKind::IncludeOptions},
+    {"-classpath ", OptionLineKind::ClassPath},
+    {"-classpath/p ", OptionLineKind::ClassPathPrefix},
+    {"-classpath/a ", OptionLineKind::ClassPathSuffix},
+};
+
+}  // namespace
+
+std::vector<std::string> optionFileChunks(std::string_view contents, std::size_t chunk) {
+    std::vector<std::string> chunks;
+    std::size_t from = 0;
+    while (from < contents.size()) {
+        const std::size_t lineFeed = contents.find('\n', from);
+        const std::size_t lineEnd = lineFeed == std::string_view::npos ? contents.size() : lineFeed + 1;
+        const std::size_t end = std::min(lineEnd, from + chunk);
+        chunks.emplace_back(contents.substr(from, end - from));
+        from = end;
+    }
+    return chunks;
+}
+
+std::optional<std::string> optionLineText(std::string_view chunk) {
+    // A line reader hands over C strings: a NUL byte ends the text.
+    chunk = chunk.substr(0, chunk.find('\0'));
+    while (!chunk.empty() && (chunk.back() == '\r' || chunk.back() == '\n')) chunk.remove_suffix(1);
+    const std::size_t first = chunk.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    chunk = chunk.substr(first, chunk.find_last_not_of(' ') - first + 1);
+    if (chunk[0] == '#') return std::nullopt;
+    return std::string(chunk);
+}
+
+OptionLine classifyOptionLine(std::string_view text) {
+    for (const Directive& directive : Directives) {
+        if (text.starts_with(directive.prefix)) {
+            return {directive.kind, std::string(text.substr(directive.prefix.size()))};
+        }
+    }
+    return {OptionLineKind::Option, std::string(text)};
+}
+
+std::vector<std::string> joinIncludeArguments(const std::vector<std::string>& arguments) {
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "-include-options" && i + 1 < arguments.size()) {
+            texts.push_back("-include-options " + arguments[i + 1]);
+            ++i;
+        } else {
+            texts.push_back(arguments[i]);
+        }
+    }
+    return texts;
+}
+
+std::optional<std::u16string> jArgumentOption(std::u16string_view argument) {
+    if (!argument.starts_with(u"-J")) return std::nullopt;
+    return std::u16string(argument.substr(2));
+}
+
+}  // namespace karvo
