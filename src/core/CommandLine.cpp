@@ -1,0 +1,90 @@
+#include "core/CommandLine.h"
+
+#include <algorithm>
+#include <array>
+
+namespace karvo {
+namespace {
+
+constexpr std::array<CommandWord, 8> Commands{{
+    {"install", Command::Install},
+    {"install-and-start", Command::InstallAndStart},
+    {"install-auto", Command::InstallAuto},
+    {"install-demand", Command::InstallDemand},
+    {"uninstall", Command::Uninstall},
+    {"stop", Command::Stop},
+    {"start", Command::Start},
+    {"status", Command::Status},
+}};
+
+constexpr std::string_view NonInteractiveSwitch = "non-interactive";
+
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t skipBlanksAndTabs(std::string_view text, std::size_t from) {
+    while (from < text.size() && isBlankOrTab(text[from])) ++from;
+    return from;
+}
+
+// The switch counts only as a whole word: "non-interactiveX" is a service name, so that no
+// character of it is dropped and the service is not silently made non-interactive.
+bool switchAt(std::string_view tail, std::size_t blank) {
+    const std::size_t start = blank + 1;
+    if (tail.substr(start, NonInteractiveSwitch.size()) != NonInteractiveSwitch) return false;
+    const std::size_t after = start + NonInteractiveSwitch.size();
+    return after == tail.size() || tail[after] == ' ';
+}
+
+}  // namespace
+
+std::string_view commandTail(std::string_view commandLine) {
+    std::size_t at = skipBlanksAndTabs(commandLine, 0);
+    if (at < commandLine.size() && commandLine[at] == '"') {
+        const std::size_t close = commandLine.find('"', at + 1);
+        at = close == std::string_view::npos ? commandLine.size() : close + 1;
+    } else {
+        while (at < commandLine.size() && !isBlankOrTab(commandLine[at])) ++at;
+    }
+    return commandLine.substr(skipBlanksAndTabs(commandLine, at));
+}
+
+std::span<const CommandWord> commandTable() { return Commands; }
+
+Command lookupCommand(std::string_view word) {
+    for (const auto& entry : Commands) {
+        if (entry.word == word) return entry.command;
+    }
+    return Command::None;
+}
+
+ParsedCommand parseCommandTail(std::string_view tail) {
+    ParsedCommand parsed;
+    if (tail.empty() || (tail[0] != '/' && tail[0] != '-')) return parsed;
+
+    std::size_t wordStart = 1;
+    if (wordStart < tail.size() && tail[wordStart] == '-') ++wordStart;
+    const std::string_view rest = tail.substr(wordStart);
+    parsed.interactive = true;
+
+    // The word runs to the first blank only when something follows that blank; a lone
+    // trailing blank stays part of the word, which then matches nothing.
+    std::size_t wordEnd = rest.size();
+    std::size_t scan = rest.find(' ');
+    while (scan != std::string_view::npos && rest.size() - scan >= 2) {
+        wordEnd = std::min(wordEnd, scan);
+        if (switchAt(rest, scan)) {
+            parsed.interactive = false;
+            scan += 1 + NonInteractiveSwitch.size();
+            continue;
+        }
+        parsed.serviceName = std::string(rest.substr(scan + 1));
+        break;
+    }
+    parsed.word = std::string(rest.substr(0, wordEnd));
+    parsed.command = lookupCommand(parsed.word);
+    return parsed;
+}
+
+int installStartType(int launcherType) { return launcherType == 4 ? AutoStart : DemandStart; }
+
+}  // namespace karvo

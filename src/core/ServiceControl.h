@@ -1,0 +1,30 @@
+// The service-control commands: install, uninstall, start, stop and query the service
+// named by ServiceName through the Service Control Manager. Each prints its one-line
+// results on standard output and returns the process exit code.
+#pragma once
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace karvo {
+
+// startType: SERVICE_AUTO_START (2) or SERVICE_DEMAND_START (3). An existing service of
+// the same name is stopped and deleted first. 0 or 1.
+int installService(int startType, bool interactive);
+// Stops the service first. Failure lines only when verbose. 0 or 1.
+int uninstallService(bool verbose);
+// 0 also when the service is already running.
+int startInstalledService();
+// 0 also when the service is already stopped or the wait for the stop gave up.
+int stopInstalledService(bool verbose);
+// 0 running, 3 not running, 1 error.
+int queryServiceState();
+
+// True when the service reached the stopped state before its wait hint ran out.
+bool waitForServiceStop(SC_HANDLE service);
+
+// Key 149 in the layout CreateService expects; nothing when it names no service.
+std::optional<std::string> buildDependencyList();
+
+}  // namespace karvo

@@ -1,0 +1,107 @@
+// Reading the launcher's command line: where the tail starts, which command it names, the
+// switch and an explicit service name.
+#include <gtest/gtest.h>
+
+#include "core/CommandLine.h"
+
+using namespace karvo;
+
+TEST(CommandLine, TailAfterTheProgramName) {
+    struct Row {
+        const char* name;
+        const char* line;
+        const char* tail;
+    } rows[] = {
+        {"unquoted name", "svc.exe /status", "/status"},
+        {"quoted name with blanks", "\"C:\\Program Files\\svc.exe\" /stop", "/stop"},
+        {"quoted name glued to the tail", "\"C:\\a b\\svc.exe\"/stop", "/stop"},
+        {"leading blanks and tabs", " \t svc.exe \t /install", "/install"},
+        {"tab ends an unquoted name", "svc.exe\t-start", "-start"},
+        {"no tail", "svc.exe", ""},
+        {"only blanks after the name", "svc.exe   ", ""},
+        {"unclosed quote swallows the line", "\"C:\\svc.exe /status", ""},
+        {"empty line", "", ""},
+        {"trailing blank of the tail kept", "svc.exe /install ", "/install "},
+        {"blanks inside the tail kept", "svc.exe /stop My  Service", "/stop My  Service"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(commandTail(row.line), row.tail) << row.name;
+}
+
+TEST(CommandLine, CommandWordSwitchAndServiceName) {
+    struct Row {
+        const char* name;
+        const char* tail;
+        Command command;
+        bool interactive;
+        std::optional<std::string> serviceName;
+    } rows[] = {
+        {"slash prefix", "/status", Command::Status, true, std::nullopt},
+        {"dash prefix", "-status", Command::Status, true, std::nullopt},
+        {"double dash prefix", "--status", Command::Status, true, std::nullopt},
+        {"triple dash is no word", "---status", Command::None, true, std::nullopt},
+        {"no prefix is no command", "status", Command::None, false, std::nullopt},
+        {"empty tail", "", Command::None, false, std::nullopt},
+        {"every word: install", "/install", Command::Install, true, std::nullopt},
+        {"every word: install-and-start", "/install-and-start", Command::InstallAndStart, true,
+         std::nullopt},
+        {"every word: install-auto", "/install-auto", Command::InstallAuto, true, std::nullopt},
+        {"every word: install-demand", "/install-demand", Command::InstallDemand, true,
+         std::nullopt},
+        {"every word: uninstall", "/uninstall", Command::Uninstall, true, std::nullopt},
+        {"every word: start", "/start", Command::Start, true, std::nullopt},
+        {"every word: stop", "/stop", Command::Stop, true, std::nullopt},
+        {"match is case-sensitive", "/Install", Command::None, true, std::nullopt},
+        {"a prefix of a word is no match", "/install-au", Command::None, true, std::nullopt},
+        {"a longer word is no match", "/installx", Command::None, true, std::nullopt},
+        {"one trailing blank spoils the word", "/install ", Command::None, true, std::nullopt},
+        {"switch", "/install non-interactive", Command::Install, false, std::nullopt},
+        {"switch then trailing blank", "/install non-interactive ", Command::Install, false,
+         std::nullopt},
+        {"switch then name", "/install non-interactive My Service", Command::Install, false,
+         "My Service"},
+        {"repeated switch then name", "/install non-interactive non-interactive X",
+         Command::Install, false, "X"},
+        {"switch after the name is part of it", "/install My Service non-interactive",
+         Command::Install, true, "My Service non-interactive"},
+        {"name keeps quotes and inner blanks", "/stop \"My  Service\"", Command::Stop, true,
+         "\"My  Service\""},
+        {"second blank starts the name", "/stop  X", Command::Stop, true, " X"},
+        {"switch glued to text is a name", "/install non-interactiveX", Command::Install, true,
+         "non-interactiveX"},
+        {"switch is case-sensitive", "/install Non-interactive", Command::Install, true,
+         "Non-interactive"},
+        {"unknown word still takes the name", "/frobnicate Y", Command::None, true, "Y"},
+        {"tab does not end the word", "/status\tX", Command::None, true, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        const ParsedCommand parsed = parseCommandTail(row.tail);
+        EXPECT_EQ(parsed.command, row.command) << row.name;
+        EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
+        EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
+    }
+}
+
+TEST(CommandLine, EveryTableWordParsesToItsOwnCommand) {
+    // The table is matched in order: no word may shadow another.
+    for (const auto& entry : commandTable()) {
+        const std::string tail = "/" + std::string(entry.word);
+        EXPECT_EQ(parseCommandTail(tail).command, entry.command) << entry.word;
+        EXPECT_NE(entry.command, Command::None) << entry.word;
+    }
+}
+
+TEST(CommandLine, InstallStartTypeFollowsTheLauncherType) {
+    struct Row {
+        const char* name;
+        int launcherType;
+        int startType;
+    } rows[] = {
+        {"service launcher starts automatically", 4, AutoStart},
+        {"absent key starts on demand", 0, DemandStart},
+        {"GUI launcher starts on demand", 1, DemandStart},
+        {"console launcher starts on demand", 2, DemandStart},
+        {"other types start on demand", 5, DemandStart},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(installStartType(row.launcherType), row.startType) << row.name;
+}
