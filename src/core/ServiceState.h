@@ -27,6 +27,7 @@ namespace SupervisorFailure {
 inline constexpr std::uint32_t ChildStart = 5000;        // CreateProcessW failed
 inline constexpr std::uint32_t Pipes = 5001;             // a pipe could not be made or set up
 inline constexpr std::uint32_t CommandLineTooLong = 5002;
+inline constexpr std::uint32_t UnquotableArgument = 5003;  // holds both kinds of quote
 }  // namespace SupervisorFailure
 
 // The seven fields in the order of the platform's SERVICE_STATUS.
