@@ -1,0 +1,88 @@
+// Names of included files: the list and the rule that keeps them inside their directory.
+#include <gtest/gtest.h>
+
+#include "config/IncludedFileNames.h"
+#include "launch/PathList.h"
+
+using namespace karvo;
+
+TEST(IncludedFileNames, List) {
+    struct Row {
+        const char* name;
+        const char* list;
+        int count;
+        std::vector<std::string> expected;
+    } rows[] = {
+        {"all names", "a.jar;lib\\b.dll", 2, {"a.jar", "lib\\b.dll"}},
+        {"count limits", "a;b;c", 2, {"a", "b"}},
+        {"count larger than the list", "a;b", 5, {"a", "b"}},
+        {"empty name ends the list", "a;;b", 3, {"a"}},
+        {"trailing separator", "a;", 3, {"a"}},
+        {"empty list", "", 2, {}},
+        {"zero count", "a", 0, {}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(includedFileNames(row.list, row.count), row.expected) << row.name;
+}
+
+TEST(IncludedFileNames, Safety) {
+    struct Row {
+        const char* name;
+        const char* fileName;
+        bool safe;
+    } rows[] = {
+        {"plain name", "a.jar", true},
+        {"one directory level", "lib\\a.dll", true},
+        {"dots inside a name", "a..b.jar", true},
+        {"dotted directory", "...x\\a", true},
+        {"parent step", "..\\a.jar", false},
+        {"parent step later", "lib\\..\\..\\a.jar", false},
+        {"parent step with slash", "lib/../../a", false},
+        {"parent as the whole name", "..", false},
+        {"parent with trailing blank", ".. \\a", false},
+        {"three dots climb as well", "...\\a", false},
+        {"absolute drive path", "C:\\Windows\\a.dll", false},
+        {"drive-relative", "C:a.dll", false},
+        {"stream syntax", "a.jar:evil", false},
+        {"leading backslash", "\\a.jar", false},
+        {"UNC", "\\\\host\\share\\a", false},
+        {"leading slash", "/a.jar", false},
+        {"empty", "", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(isSafeIncludedName(row.fileName), row.safe) << row.name;
+}
+
+TEST(IncludedFileNames, Directory) {
+    EXPECT_EQ(includedNameDirectory("lib\\x.jar"), "lib");
+    EXPECT_EQ(includedNameDirectory("a\\b\\c.jar"), "a");
+    EXPECT_EQ(includedNameDirectory("x.jar"), "");
+}
+
+TEST(NativeLibraryPath, Building) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> directories;
+        std::optional<std::string> inherited;
+        std::size_t max;
+        std::string expected;
+        std::size_t dropped;
+    } rows[] = {
+        {"directories then inherited", {"D\\lib", "D\\bin"}, "X;Y", 100, "D\\lib;D\\bin;X;Y", 0},
+        {"none keeps inherited alone", {}, "X", 100, "X", 0},
+        {"no inherited", {"D"}, std::nullopt, 100, "D;", 0},
+        {"directory ending in separator gets no second", {"D;"}, "X", 100, "D;X", 0},
+        {"inherited exactly fits", {"D"}, std::string(8, 'x'), 10, "D;xxxxxxxx", 0},
+        {"inherited one too long is dropped", {"D"}, std::string(9, 'x'), 10, "D;", 0},
+        {"directory that cannot fit is dropped", {"AAAA", "BBBBBBBB"}, std::nullopt, 10, "AAAA;", 1},
+    };
+    for (const auto& row : rows) {
+        const NativePathResult result = buildNativeLibraryPath(row.directories, row.inherited, row.max);
+        EXPECT_EQ(result.path, row.expected) << row.name;
+        EXPECT_EQ(result.dropped.size(), row.dropped) << row.name;
+        EXPECT_LE(result.path.size(), row.max) << row.name;
+    }
+}
+
+TEST(NativeLibraryPath, SplitSkipsEmptyPieces) {
+    EXPECT_EQ(splitPathList(";a;;b;"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(splitPathList("").empty());
+}

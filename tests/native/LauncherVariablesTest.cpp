@@ -1,0 +1,106 @@
+// Launcher variable expansion over given values and a given environment block.
+#include <gtest/gtest.h>
+
+#include "launch/VariableExpansion.h"
+
+using namespace karvo;
+
+namespace {
+
+const LauncherVariableValues Values{"C:\\App\\", "C:\\T\\kvo1.tmp_dir", "C:\\jre\\bin\\..",
+                                    "C:\\Temp\\"};
+
+}  // namespace
+
+TEST(LauncherVariables, Expansion) {
+    struct Row {
+        const char* name;
+        const char* text;
+        std::vector<std::string> environment;
+        const char* expected;
+        std::size_t replacements;
+    } rows[] = {
+        {"exe dir joins a relative name", "%KARVO_EXEDIR%lib", {}, "C:\\App\\lib", 1},
+        {"tessel spelling", "${TESSEL_EXEDIR}", {}, "C:\\App\\", 1},
+        {"temp dir", "%KARVO_TEMPDIR%\\a.jar", {}, "C:\\T\\kvo1.tmp_dir\\a.jar", 1},
+        {"separator", "a${launcher:sys.pathlistSeparator}b", {}, "a;b", 1},
+        {"jvm home", "${launcher:sys.jvmHome}", {}, "C:\\jre\\bin\\..", 1},
+        {"system temp", "${launcher:sys.tempDir}x", {}, "C:\\Temp\\x", 1},
+        {"every occurrence", "%KARVO_EXEDIR%;%KARVO_EXEDIR%", {}, "C:\\App\\;C:\\App\\", 2},
+        {"no tokens, nothing logged", "plain text", {"A=1"}, "plain text", 0},
+        {"tokens are case-sensitive", "%karvo_exedir%", {}, "%karvo_exedir%", 0},
+        {"environment reference", "${HOME}\\x", {"HOME=C:\\h"}, "C:\\h\\x", 1},
+        {"mixed-case name as spelled", "${Path}", {"Path=P"}, "P", 1},
+        {"mixed-case name upper-cased", "${PATH}", {"Path=P"}, "P", 1},
+        {"mixed-case name not lower-cased", "${path}", {"Path=P"}, "${path}", 0},
+        {"later variable expands an earlier value", "${A}", {"A=${B}", "B=x"}, "x", 2},
+        {"earlier variable does not expand a later value", "${B}", {"A=x", "B=${A}"}, "${A}", 1},
+        {"value may hold an equals sign", "${A}", {"A=b=c"}, "b=c", 1},
+        {"entry without equals skipped", "${A}", {"A"}, "${A}", 0},
+        {"per-drive entry skipped", "${}", {"=C:=C:\\"}, "${}", 0},
+        {"inserted value not searched for its own token", "%KARVO_PATHLIST_SEPARATOR%",
+         {}, ";", 1},
+        {"fixed value searched for later tokens", "${X}", {"X=%KARVO_EXEDIR%"}, "%KARVO_EXEDIR%", 1},
+    };
+    for (const auto& row : rows) {
+        const ExpansionResult result = expandVariables(row.text, Values, row.environment, 8191);
+        EXPECT_TRUE(result.ok) << row.name;
+        EXPECT_EQ(result.text, row.expected) << row.name;
+        EXPECT_EQ(result.replacements.size(), row.replacements) << row.name;
+    }
+}
+
+TEST(LauncherVariables, ReplacementRecordsForTheLog) {
+    const ExpansionResult result =
+        expandVariables("%KARVO_EXEDIR%a;%KARVO_EXEDIR%b", Values, {}, 8191);
+    ASSERT_EQ(result.replacements.size(), 2u);
+    EXPECT_EQ(result.replacements[0].token, "%KARVO_EXEDIR%");
+    EXPECT_EQ(result.replacements[0].value, "C:\\App\\");
+    EXPECT_EQ(result.replacements[0].text, "C:\\App\\a;%KARVO_EXEDIR%b");
+    EXPECT_EQ(result.replacements[1].text, "C:\\App\\a;C:\\App\\b");
+}
+
+TEST(LauncherVariables, ValueHoldingItsOwnTokenEnds) {
+    std::vector<Replacement> records;
+    std::string text = "${A}${A}";
+    ASSERT_TRUE(replaceAllOccurrences(text, "${A}", "${A}", 8191, records));
+    EXPECT_EQ(text, "${A}${A}");
+    EXPECT_EQ(records.size(), 2u);
+}
+
+TEST(LauncherVariables, LengthLimit) {
+    const std::string value(8000, 'v');
+    struct Row {
+        const char* name;
+        std::string text;
+        bool ok;
+    } rows[] = {
+        {"result of exactly the limit", "${V}" + std::string(191, 'x'), true},
+        {"one past the limit refused", "${V}" + std::string(192, 'x'), false},
+        {"second occurrence passes the limit", "${V}${V}", false},
+    };
+    for (const auto& row : rows) {
+        const ExpansionResult result = expandVariables(row.text, Values, {"V=" + value}, 8191);
+        EXPECT_EQ(result.ok, row.ok) << row.name;
+        if (row.ok) {
+            EXPECT_EQ(result.text.size(), 8191u) << row.name;
+        } else {
+            EXPECT_EQ(result.text, row.text) << row.name << ": refused text stays unchanged";
+            EXPECT_TRUE(result.replacements.empty()) << row.name;
+        }
+    }
+}
+
+TEST(LauncherVariables, JvmHome) {
+    struct Row {
+        const char* name;
+        const char* path;
+        const char* expected;
+    } rows[] = {
+        {"java.exe", "C:\\jre\\bin\\java.exe", "C:\\jre\\bin\\.."},
+        {"javaw.exe", "C:\\jre\\bin\\javaw.exe", "C:\\jre\\bin\\.."},
+        {"upper case counts as java.exe length", "C:\\jre\\bin\\JAVAW.EXE", "C:\\jre\\bin\\J.."},
+        {"shorter than java.exe", "abc", ".."},
+    };
+    for (const auto& row : rows) EXPECT_EQ(jvmHomeFor(row.path), row.expected) << row.name;
+}
