@@ -1,0 +1,223 @@
+#include "jre/JreValidation.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "config/ConfigKeys.h"
+#include "config/LauncherConfig.h"
+#include "config/PathOps.h"
+#include "config/TempDirectory.h"
+#include "jre/VersionRules.h"
+#include "support/Log.h"
+#include "support/TextLimits.h"
+#include "support/WinHandles.h"
+
+namespace karvo {
+namespace {
+
+// "LastWriteTime" holds the FILETIME as stored in memory: low word first, little-endian.
+void toFileTimeBytes(std::uint64_t time, BYTE (&bytes)[8]) {
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<BYTE>(time >> (8 * i));
+}
+
+// The java executable's last-write time from its directory entry. Wildcards would let the
+// directory search answer for some other file, so a path holding one does not exist.
+bool findJavaExe(const std::string& path, std::uint64_t* lastWriteTime) {
+    if (path.find_first_of("*?") != std::string::npos) return false;
+    return getFileWriteTime(path, lastWriteTime);
+}
+
+// The version probe holds the file until it has ended; a terminated probe may take a moment
+// to let go of it, and a temporary file must never stay behind.
+void deleteTempFile(const std::string& path) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
+        Sleep(50);
+    }
+    logMessage("could not delete %s (error %d)", path.c_str(), static_cast<int>(GetLastError()));
+}
+
+std::string versionCommandLine(const std::string& javaExePath) {
+    std::vector<char> shortPath(MaxTextLength + 1);
+    const DWORD length = GetShortPathNameA(javaExePath.c_str(), shortPath.data(),
+                                           static_cast<DWORD>(shortPath.size()));
+    std::string program = (length == 0 || length >= shortPath.size())
+                              ? javaExePath
+                              : std::string(shortPath.data(), length);
+    // Where short names are switched off the "short" form keeps its blanks; quoting it keeps
+    // the command line from starting a program named by the path's first word.
+    if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
+    return program + " -version";
+}
+
+// The first line of the probe's standard error, read as the launcher always has: into 100
+// bytes, so a longer banner is cut rather than overrunning anything.
+std::optional<std::string> readBannerVersion(const std::string& tempFile) {
+    UniqueFile file(std::fopen(tempFile.c_str(), "rt"));
+    if (!file) return std::nullopt;
+    char line[MaxBannerLineLength + 1] = "";
+    if (!std::fgets(line, sizeof line, file.get())) return std::nullopt;
+    auto version = parseVersionBanner(line);
+    if (version) logMessage("Java version: %s", version->c_str());
+    return version;
+}
+
+}  // namespace
+
+bool isVersionAcceptableHere(std::string_view version, std::string_view min,
+                             std::string_view max, bool allowPreRelease) {
+    const bool preReleaseAllowed = allowPreRelease || getConfigInt(Key::AllowPreRelease) != 0;
+    const VersionVerdict verdict = judgeVersion(version, min, max, preReleaseAllowed);
+    if (verdict == VersionVerdict::PreRelease) logMessage("beta vm not allowed");
+    return verdict == VersionVerdict::Accepted;
+}
+
+bool locateJavaExe(std::string& javaExePath, const std::string& directory) {
+    javaExePath = directory + "\\jre\\bin\\java.exe";
+    if (getConfigInt(Key::RequireJdk) != 0) return pathExists(directory + "\\lib\\tools.jar");
+    if (pathExists(javaExePath)) return true;
+    javaExePath = directory + "\\bin\\java.exe";
+    return true;
+}
+
+bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_view min,
+                  std::string_view max, bool allowPreRelease) {
+    const std::string minText(min), maxText(max);
+    logMessage("checkJavaExe (%s, [out], %s, %s, %d)", javaExePath.c_str(), minText.c_str(),
+               maxText.c_str(), allowPreRelease ? 1 : 0);
+    javaExePath = normalizePath(javaExePath, false);
+    bool result = false;
+    std::uint64_t lastWriteTime = 0;
+    if (!findJavaExe(javaExePath, &lastWriteTime)) {
+        logMessage("file doesn't exist");
+    } else {
+        logMessage("file exists");
+        version.clear();
+        if (readCachedVersion(javaExePath, lastWriteTime, version)) {
+            logMessage("got version from registry %s", version.c_str());
+            result = isVersionAcceptableHere(version, min, max, allowPreRelease);
+        } else if (runJavaVersion(javaExePath, lastWriteTime, version)) {
+            logMessage("got version from execution %s", version.c_str());
+            writeCachedVersion(javaExePath, lastWriteTime, version);
+            result = isVersionAcceptableHere(version, min, max, allowPreRelease);
+        } else {
+            logMessage("couldn't get version");
+        }
+    }
+    if (result && getConfigInt(Key::LauncherType) == 1) {
+        javaExePath = windowedJavaExe(javaExePath);
+        result = pathExists(javaExePath);
+    }
+    logMessage("checkJavaExe returning %d", result ? 1 : 0);
+    return result;
+}
+
+bool validateJavaExe(std::string& javaExePath, std::string_view min, std::string_view max,
+                     bool allowPreRelease) {
+    std::string version;
+    return checkJavaExe(javaExePath, version, min, max, allowPreRelease);
+}
+
+bool readCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                       std::string& version) {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, versionCacheKeyName(javaExePath).c_str(), 0, KEY_READ,
+                      key.receive()) != ERROR_SUCCESS)
+        return false;
+    BYTE stored[8] = {}, expected[8];
+    DWORD size = sizeof stored;
+    toFileTimeBytes(lastWriteTime, expected);
+    if (RegQueryValueExA(key.get(), "LastWriteTime", nullptr, nullptr, stored, &size) !=
+            ERROR_SUCCESS ||
+        size != sizeof stored || std::memcmp(stored, expected, sizeof stored) != 0)
+        return false;
+    std::vector<char> text(MaxTextLength + 1);
+    size = static_cast<DWORD>(text.size());
+    if (RegQueryValueExA(key.get(), "Version", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
+        return false;
+    // The value is written without its terminator; whatever came back ends the text, and so
+    // does a terminator that another writer stored.
+    version.assign(text.data(), size);
+    if (const auto nul = version.find('\0'); nul != std::string::npos) version.resize(nul);
+    return true;
+}
+
+void writeCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                        std::string_view version) {
+    UniqueKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, versionCacheKeyName(javaExePath).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.receive(),
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    BYTE bytes[8];
+    toFileTimeBytes(lastWriteTime, bytes);
+    RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, bytes, sizeof bytes);
+    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
+                   static_cast<DWORD>(version.size()));
+}
+
+bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                    std::string& version) {
+    std::string commandLine = versionCommandLine(javaExePath);
+    const std::string tempFile = createTempFileName();
+
+    UniqueHandle output;
+    {
+        UniqueHandle created(CreateFileA(tempFile.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        HANDLE duplicate = nullptr;
+        if (created &&
+            DuplicateHandle(GetCurrentProcess(), created.get(), GetCurrentProcess(), &duplicate, 0,
+                            TRUE, DUPLICATE_SAME_ACCESS))
+            output.reset(duplicate);
+    }
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = nullptr;
+    startup.hStdError = output.get();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &info)) {
+        logMessage("Could not create process %s > %s (error %d)", commandLine.c_str(),
+                   tempFile.c_str(), static_cast<int>(GetLastError()));
+        output.reset();
+        deleteTempFile(tempFile);
+        return false;
+    }
+    UniqueHandle process(info.hProcess), thread(info.hThread);
+
+    WaitForSingleObject(process.get(), JavaVersionTimeoutMs);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = STILL_ACTIVE;
+    logMessage("Exit Code %d", static_cast<int>(exitCode));
+    if (exitCode == STILL_ACTIVE) {
+        logMessage("Terminating process");
+        TerminateProcess(process.get(), 1);
+        // Until it has really gone it still holds the temporary file open.
+        WaitForSingleObject(process.get(), 5000);
+    } else if (exitCode != 0) {
+        writeCachedVersion(javaExePath, lastWriteTime, FailureVersion);
+    }
+    process.reset();
+    thread.reset();
+    output.reset();
+
+    std::optional<std::string> found;
+    if (exitCode == 0) found = readBannerVersion(tempFile);
+    deleteTempFile(tempFile);
+    if (!found) return false;
+    version = *found;
+    return true;
+}
+
+}  // namespace karvo

@@ -1,0 +1,40 @@
+// Is this java executable usable? Maps a runtime directory to the executable to test, finds
+// its version (from the per-user registry cache or by running it with -version) and applies
+// the version range.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace karvo {
+
+// javaExePath becomes directory\jre\bin\java.exe when that exists (or, with a JDK required,
+// whenever directory\lib\tools.jar exists), else directory\bin\java.exe, which is returned
+// as a candidate whether or not it exists.
+bool locateJavaExe(std::string& javaExePath, const std::string& directory);
+
+// Normalises javaExePath in place (lower-cased), judges its version and, for launcher type 1,
+// turns it into the javaw.exe beside it. version receives the version found.
+bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_view min,
+                  std::string_view max, bool allowPreRelease);
+bool validateJavaExe(std::string& javaExePath, std::string_view min, std::string_view max,
+                     bool allowPreRelease);
+
+// The cache entry is believed only while the executable's last-write time is unchanged.
+bool readCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                       std::string& version);
+void writeCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                        std::string_view version);
+
+// Runs "<short path> -version" with standard error in a temporary file, for at most
+// JavaVersionTimeoutMs, and reads the version from the banner's first line.
+bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                    std::string& version);
+inline constexpr unsigned long JavaVersionTimeoutMs = 60000;
+
+// The version range test with the configuration's pre-release switch; logs a refusal of a
+// pre-release.
+bool isVersionAcceptableHere(std::string_view version, std::string_view min,
+                             std::string_view max, bool allowPreRelease);
+
+}  // namespace karvo
