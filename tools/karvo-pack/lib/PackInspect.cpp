@@ -1,0 +1,230 @@
+#include "PackInspect.h"
+
+#include <map>
+
+#include "PackDescription.h"
+#include "TomlText.h"
+#include "WindowsText.h"
+
+namespace karvo::pack {
+namespace {
+
+template <typename Units>
+std::string rawArray(const Units& units) {
+    std::string out = "[";
+    std::size_t index = 0;
+    for (auto unit : units) {
+        if (index) out += index % 16 == 0 ? ",\n    " : ", ";
+        out += std::to_string(static_cast<unsigned>(static_cast<std::make_unsigned_t<decltype(unit)>>(unit)));
+        ++index;
+    }
+    return out + "]";
+}
+
+std::string narrowText(const std::string& bytes) {
+    if (bytes.find('\0') != std::string::npos) return rawArray(bytes);
+    return tomlString(windows1252ToUtf8(bytes));
+}
+
+std::string wideText(const std::u16string& text) {
+    const auto utf8 = utf16ToUtf8(text);
+    if (!utf8 || text.find(u'\0') != std::u16string::npos) return rawArray(text);
+    return tomlString(*utf8);
+}
+
+bool isCanonicalInteger(const std::string& text) {
+    if (text.empty() || text.size() > 11) return false;
+    try {
+        std::size_t used = 0;
+        const long long value = std::stoll(text, &used);
+        return used == text.size() && value >= INT32_MIN && value <= INT32_MAX &&
+               std::to_string(value) == text;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string listValue(const std::string& bytes, char separator) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = bytes.find(separator, start);
+        entries.push_back(bytes.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (entries.size() == 1) return "[" + narrowText(entries[0]) + "]";
+    std::string out = "[\n";
+    for (const auto& entry : entries) out += "    " + narrowText(entry) + ",\n";
+    return out + "]";
+}
+
+// The canonical form of a named 8-bit setting.
+std::string namedValue(const ConfigKeyInfo& info, const std::string& bytes) {
+    if (bytes.find('\0') != std::string::npos) return rawArray(bytes);
+    if (info.kind == KeyKind::Flag && (bytes == "0" || bytes == "1"))
+        return bytes == "1" ? "true" : "false";
+    if (info.kind == KeyKind::Int && isCanonicalInteger(bytes)) return bytes;
+    if (info.listSeparator && !bytes.empty()) return listValue(bytes, info.listSeparator);
+    return narrowText(bytes);
+}
+
+template <typename Entries>
+bool strictlyAscending(const Entries& entries) {
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        if (entries[i - 1].first >= entries[i].first) return false;
+    }
+    return true;
+}
+
+bool isMessage(const ConfigKeyInfo& info) { return info.name.starts_with(MessagePrefix); }
+
+std::string wideKeyLabel(ConfigKey key) {
+    const auto* info = findConfigKey(key);
+    if (info && info->kind == KeyKind::Wide) return std::string(info->name);
+    return tomlKey(std::to_string(key));
+}
+
+class Printer {
+public:
+    Printer(const PackedConfiguration& config, const DescribeOptions& options)
+        : config_(config), options_(options),
+          tables_(buildConfigTables(config.block, std::nullopt)) {}
+
+    Description print() {
+        checkLayout();
+        out_ += "# Configuration of " + options_.executableName + ", as karvo-pack inspect reads it.\n";
+        printTopLevel();
+        printMessages();
+        printRaw();
+        printGroups();
+        printIncludes();
+        return {std::move(out_), std::move(warnings_)};
+    }
+
+private:
+    void checkLayout() {
+        bool ordered = strictlyAscending(config_.block.texts) &&
+                       strictlyAscending(config_.block.wides);
+        for (const auto& group : config_.block.groups)
+            ordered = ordered && strictlyAscending(group.entries);
+        if (!ordered) {
+            warnings_.push_back("the block repeats keys or does not keep them in ascending order; "
+                                "shown is what the launcher reads (a repeated key's last value), "
+                                "and a rebuild stores the keys in order");
+        }
+        if (!config_.includedKeysCanonical) {
+            warnings_.push_back("keys 2002 and 2003 do not list exactly the included files; "
+                                "shown are the files the launcher extracts");
+        }
+        if (!config_.endMarkerFound) {
+            warnings_.push_back("the block's length field does not lead to its end marker");
+        } else if (config_.trailingDataSize > 0) {
+            warnings_.push_back(std::to_string(config_.trailingDataSize) +
+                                " bytes of further data follow the included files; a rebuild "
+                                "leaves them out");
+        }
+    }
+
+    void printTopLevel() {
+        for (const auto& info : configKeyTable()) {
+            if (!info.packerDefault.empty() && !tables_.texts.count(info.number)) {
+                // Without this the rebuild would add the packer's default for the key.
+                out_ += std::string(WriteDefaultsSetting) + " = false\n";
+                break;
+            }
+        }
+        for (const auto& info : configKeyTable()) {
+            if (isMessage(info) || info.number == Key::IncludedFileCount ||
+                info.number == Key::IncludedFileNames)
+                continue;
+            if (info.kind == KeyKind::Wide) {
+                const auto found = tables_.wides.find(info.number);
+                if (found != tables_.wides.end())
+                    out_ += std::string(info.name) + " = " + wideText(found->second) + "\n";
+            } else {
+                const auto found = tables_.texts.find(info.number);
+                if (found != tables_.texts.end())
+                    out_ += std::string(info.name) + " = " + namedValue(info, found->second) + "\n";
+            }
+        }
+    }
+
+    void printMessages() {
+        std::string section;
+        for (const auto& info : configKeyTable()) {
+            const auto found = tables_.texts.find(info.number);
+            if (!isMessage(info) || found == tables_.texts.end()) continue;
+            section += std::string(info.name.substr(MessagePrefix.size())) + " = " +
+                       narrowText(found->second) + "\n";
+        }
+        if (!section.empty()) out_ += "\n[messages]\n" + section;
+    }
+
+    void printRaw() {
+        std::string texts;
+        for (const auto& [key, value] : tables_.texts) {
+            const auto* info = findConfigKey(key);
+            if (!info || info->kind == KeyKind::Wide)
+                texts += tomlKey(std::to_string(key)) + " = " + narrowText(value) + "\n";
+        }
+        if (!texts.empty()) out_ += "\n[raw.text]\n" + texts;
+        std::string wides;
+        for (const auto& [key, value] : tables_.wides) {
+            const auto* info = findConfigKey(key);
+            if (!info || info->kind != KeyKind::Wide)
+                wides += tomlKey(std::to_string(key)) + " = " + wideText(value) + "\n";
+        }
+        if (!wides.empty()) out_ += "\n[raw.wide]\n" + wides;
+    }
+
+    void printGroups() {
+        for (const auto& group : config_.block.groups) {
+            out_ += "\n[[localized]]\nlocale = " + tomlString(windows1252ToUtf8(group.localePrefix)) + "\n";
+            std::map<ConfigKey, std::u16string> entries;
+            for (const auto& [key, value] : group.entries) entries[key] = value;
+            for (const auto& [key, value] : entries)
+                out_ += wideKeyLabel(key) + " = " + wideText(value) + "\n";
+        }
+    }
+
+    void printIncludes() {
+        for (const auto& file : config_.files) {
+            out_ += "\n[[include]]\nname = " + tomlString(windows1252ToUtf8(file.name)) + "\n";
+            if (options_.extractDirectory) {
+                out_ += "source = " +
+                        tomlString(utf8FromPath(extractedPath(*options_.extractDirectory, file.name))) + "\n";
+            } else {
+                out_ += "# " + std::to_string(file.data.size()) +
+                        " bytes; inspect with --extract DIR to write the file and name its source\n";
+            }
+        }
+    }
+
+    const PackedConfiguration& config_;
+    const DescribeOptions& options_;
+    ConfigTables tables_;
+    std::string out_;
+    std::vector<std::string> warnings_;
+};
+
+}  // namespace
+
+Description describeConfiguration(const PackedConfiguration& config,
+                                  const DescribeOptions& options) {
+    return Printer(config, options).print();
+}
+
+std::filesystem::path extractedPath(const std::filesystem::path& directory,
+                                    const std::string& name) {
+    std::filesystem::path path = directory;
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = name.find('\\', start);
+        path /= pathFromUtf8(windows1252ToUtf8(name.substr(start, end == std::string::npos ? end : end - start)));
+        if (end == std::string::npos) return path;
+        start = end + 1;
+    }
+}
+
+}  // namespace karvo::pack
