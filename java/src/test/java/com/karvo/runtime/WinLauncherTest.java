@@ -37,15 +37,28 @@ public final class WinLauncherTest {
         jar = args[0];
         testClasses = args[1];
         work = new File(args[2]).getAbsoluteFile();
-        jarsHoldJava8Classes();
-        argumentsArriveUnchanged();
-        outputGoesToConfiguredFiles();
-        failuresReachTheLauncher();
-        shutdownCodeEndsTheProcess();
-        serviceOutlivesMainWhileThreadsRun();
-        consoleCodePageAppliesToConsoleOnly();
+        group("jar", WinLauncherTest::jarsHoldJava8Classes);
+        group("arguments", WinLauncherTest::argumentsArriveUnchanged);
+        group("redirection", WinLauncherTest::outputGoesToConfiguredFiles);
+        group("failures", WinLauncherTest::failuresReachTheLauncher);
+        group("shutdown", WinLauncherTest::shutdownCodeEndsTheProcess);
+        group("service", WinLauncherTest::serviceOutlivesMainWhileThreadsRun);
+        group("console", WinLauncherTest::consoleCodePageAppliesToConsoleOnly);
         System.out.println(passed + " passed, " + failed + " failed");
         System.exit(failed == 0 ? 0 : 1);
+    }
+
+    private interface Group {
+        void run() throws Exception;
+    }
+
+    /** A group that breaks off counts as one failure; the others still run. */
+    private static void group(String name, Group group) {
+        try {
+            group.run();
+        } catch (Exception e) {
+            check(name + " ran to the end", false, e);
+        }
     }
 
     private static void check(String name, boolean ok, Object detail) {
@@ -248,10 +261,14 @@ public final class WinLauncherTest {
 
         void send(String text, boolean close) throws IOException {
             OutputStream in = process.getOutputStream();
-            in.write(text.getBytes(StandardCharsets.US_ASCII));
-            in.flush();
-            if (close) {
-                in.close();
+            try {
+                in.write(text.getBytes(StandardCharsets.US_ASCII));
+                in.flush();
+                if (close) {
+                    in.close();
+                }
+            } catch (IOException e) {
+                // The child is already gone; its exit code tells the story.
             }
         }
 
