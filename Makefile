@@ -1,5 +1,5 @@
 # The project's front door.
-#   make build  - the launcher template, the packer, the test programs
+#   make build  - the launcher template, the packer, the runtime jar, the test programs
 #   make test   - every test: native (sanitized) and Windows (under Wine)
 #   make demo   - pack a sample service, run it through the Service Control Manager under Wine
 SHELL := /bin/bash
@@ -7,14 +7,17 @@ NATIVE := build/native
 WIN := build/win
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build build-native build-win test test-native test-win demo bench clean
+.PHONY: all bootstrap build build-native build-win build-java test test-native test-win demo bench clean
 
 all: build
 
 bootstrap:
 	@bash scripts/bootstrap.sh
 
-build: bootstrap build-native build-win
+build: bootstrap build-native build-win build-java
+
+build-java:
+	@sh java/build.sh build/java
 
 build-native:
 	@cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -12,6 +12,11 @@ if [ "${1:-all}" != win ]; then
   (cd build/native && timeout 900 ctest --output-on-failure -j "$(nproc)") || status=1
 fi
 
+if [ "${1:-all}" != win ]; then
+  echo "== Java runtime classes"
+  timeout 600 sh java/test.sh build/java || status=1
+fi
+
 echo "== Windows tests under Wine"
 # One ctest process with a fixed, sequential order: the tests share the prefix's Service
 # Control Manager and registry, and each one cleans up what it creates.
