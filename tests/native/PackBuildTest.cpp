@@ -1,0 +1,283 @@
+// Building a block from a description: the exact bytes, the forms a value may take, the
+// refusals and the warnings.
+#include <gtest/gtest.h>
+
+#include "PackTestSupport.h"
+
+using namespace karvo;
+using namespace karvo::pack;
+using namespace karvo::pack::test;
+
+namespace {
+
+// Writes fields the way an independent writer following the layout would.
+struct Writer {
+    std::vector<std::uint8_t> bytes;
+    Writer& u32(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        return *this;
+    }
+    Writer& u64(std::uint64_t v) {
+        for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        return *this;
+    }
+    Writer& raw(std::initializer_list<std::uint8_t> list) {
+        bytes.insert(bytes.end(), list);
+        return *this;
+    }
+    Writer& text(std::uint32_t key, const std::string& s) {
+        u32(key).u32(static_cast<std::uint32_t>(s.size()));
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        return *this;
+    }
+};
+
+TEST(PackBlockBytes, SmallDescriptionGivesTheExpectedBytes) {
+    TempDir dir;
+    writeText(dir / "a.txt", "hi");
+    const auto input = readDescription(R"(
+write_defaults = false
+service_name = "Svc"
+main_class = "a.B"
+redirect_stdout = true
+description = "Dé"
+[raw.text]
+"108" = "x"
+[[localized]]
+locale = "de"
+description = "Ü"
+[[include]]
+name = "a.txt"
+source = "a.txt"
+)",
+                                       "small.toml", dir.path());
+    std::vector<std::uint8_t> exe;
+    std::string error;
+    ASSERT_TRUE(appendBlock(fakeTemplate(), input.block, input.files, exe, error)) << error;
+
+    Writer w;
+    w.raw({0xD5, 0x13, 0xE4, 0xE8}).u32(0).u32(0).u64(0);  // length patched below
+    w.u32(6).text(101, "Svc").text(104, "1").text(108, "x").text(122, "a.B");
+    w.text(2002, "1").text(2003, "a.txt");
+    w.u32(1).u32(20017).u32(4).raw({'D', 0, 0xE9, 0});
+    w.u32(1).u32(2).raw({'d', 'e'}).u32(1).u32(20017).u32(2).raw({0xDC, 0});
+    w.u64(2).raw({'h' ^ 0xA7, 'i' ^ 0xA7});
+    const std::uint64_t length = w.bytes.size() - 12;
+    for (int i = 0; i < 8; ++i) w.bytes[12 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+    w.raw({0xE8, 0xE4, 0x13, 0xD5});
+    w.bytes.resize(512, 0);  // the template's 1024 bytes and the block fill 1536
+
+    EXPECT_EQ(blockBytes(exe), w.bytes);
+    EXPECT_EQ(exe.size() % 512, 0u);
+}
+
+struct FormCase {
+    const char* name;
+    std::string toml;
+    ConfigKey key;
+    std::optional<std::string> text;  // nothing: the key is absent
+};
+
+class PackValueForms : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(PackValueForms, StoreTheExpectedText) {
+    const auto& c = GetParam();
+    const auto input = readDescription("service_name = 's'\nmain_class = 'm'\n" + c.toml, "forms.toml", ".");
+    const auto tables = buildConfigTables(input.block, std::nullopt);
+    const auto found = tables.texts.find(c.key);
+    ASSERT_EQ(found != tables.texts.end(), c.text.has_value());
+    if (c.text) {
+        EXPECT_EQ(found->second, *c.text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PackValueForms,
+    ::testing::Values(
+        FormCase{"FlagTrue", "redirect_stdout = true", Key::PassStdOutFile, "1"},
+        FormCase{"FlagFalse", "redirect_stdout = false", Key::PassStdOutFile, "0"},
+        FormCase{"FlagAsInteger", "require_jdk = 7", Key::RequireJdk, "7"},
+        FormCase{"FlagAsStringIsVerbatim", "require_jdk = ' 1'", Key::RequireJdk, " 1"},
+        FormCase{"IntAsInteger", "launcher_type = 1", Key::LauncherType, "1"},
+        FormCase{"NegativeInt", "launcher_type = -2147483648", Key::LauncherType, "-2147483648"},
+        FormCase{"IntAsStringIsVerbatim", "launcher_type = '01'", Key::LauncherType, "01"},
+        FormCase{"LauncherTypeDefaultsToService", "", Key::LauncherType, "4"},
+        FormCase{"MessageDefault", "", Key::MessageTitle, "Error"},
+        FormCase{"MessageOverride", "[messages]\ntitle = 'Fehler'", Key::MessageTitle, "Fehler"},
+        FormCase{"NoDefaultsWhenTurnedOff", "write_defaults = false", Key::MessageInternalError,
+                 std::nullopt},
+        FormCase{"LauncherTypeNotDefaultedWhenOff", "write_defaults = false", Key::LauncherType,
+                 std::nullopt},
+        FormCase{"ListJoinedWithSemicolons", "class_path = ['A1a.jar', 'S0lib']", Key::ClassPath,
+                 "A1a.jar;S0lib"},
+        FormCase{"DependenciesJoinedWithCommas", "dependencies = ['Tcpip', 'Dhcp']",
+                 Key::Dependencies, "Tcpip,Dhcp"},
+        FormCase{"ListAsOneStringIsVerbatim", "jre_search_sequence = 'B.\\jre;Y;'",
+                 Key::SearchSequence, "B.\\jre;Y;"},
+        FormCase{"EmptyListIsEmptyText", "native_library_path = []", Key::NativeLibraryDirectories, ""},
+        FormCase{"ListKeepsEmptyEntries", "class_path = ['a', '', 'b']", Key::ClassPath, "a;;b"},
+        FormCase{"Windows1252Bytes", "application_id = 'é€'", Key::ApplicationId, "\xE9\x80"},
+        FormCase{"RawBytes", "application_id = [0, 65, 255]", Key::ApplicationId, std::string("\0A\xFF", 3)},
+        FormCase{"RawTextKey", "[raw.text]\n\"108\" = 'x'", 108, "x"},
+        FormCase{"RawNegativeKey", "[raw.text]\n\"-7\" = 'y'", -7, "y"},
+        FormCase{"RawTextKeyOfAWideName", "[raw.text]\n\"20017\" = 'z'", Key::Description, "z"},
+        FormCase{"FlavourOneCharacter", "flavour = 't'", Key::Flavour, "t"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(PackValueForms, WideTextsBecomeUtf16) {
+    const auto input = readDescription(
+        "description = 'x\U0001F600'\n[raw.wide]\n\"5\" = [55296]\n\"6\" = [0, 65]\n", "w.toml", ".");
+    const auto tables = buildConfigTables(input.block, std::nullopt);
+    EXPECT_EQ(tables.wides.at(Key::Description), u"x\U0001F600");
+    EXPECT_EQ(tables.wides.at(5), std::u16string(1, char16_t(0xD800)));
+    EXPECT_EQ(tables.wides.at(6), std::u16string(u"\0A", 2));
+}
+
+TEST(PackValueForms, EntriesAreStoredInKeyOrder) {
+    const auto input = readDescription(
+        "main_class = 'm'\nservice_name = 's'\n[raw.text]\n\"99999\" = 'a'\n\"-1\" = 'b'\n"
+        "[[localized]]\nlocale = 'de'\n\"900\" = 'x'\ndescription = 'y'\n\"5\" = 'z'\n",
+        "o.toml", ".");
+    for (std::size_t i = 1; i < input.block.texts.size(); ++i)
+        EXPECT_LT(input.block.texts[i - 1].first, input.block.texts[i].first);
+    ASSERT_EQ(input.block.groups.size(), 1u);
+    const auto& entries = input.block.groups[0].entries;
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].first, 5);
+    EXPECT_EQ(entries[1].first, 900);
+    EXPECT_EQ(entries[2].first, Key::Description);
+}
+
+struct RefusalCase {
+    const char* name;
+    std::string toml;
+    std::string message;  // a part of the error text
+};
+
+class PackRefusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(PackRefusals, NameTheProblem) {
+    TempDir dir;
+    writeText(dir / "a.jar", "jar");
+    try {
+        readDescription(GetParam().toml, "bad.toml", dir.path());
+        FAIL() << "accepted";
+    } catch (const PackError& error) {
+        EXPECT_NE(std::string(error.what()).find(GetParam().message), std::string::npos)
+            << error.what();
+    }
+}
+
+const std::string Long8192(8192, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, PackRefusals,
+    ::testing::Values(
+        RefusalCase{"TomlSyntaxWithLine", "a = 1\nb = = 2\n", "bad.toml:2:"},
+        RefusalCase{"UnknownSettingWithSuggestion", "servce_name = 'x'",
+                    "unknown setting 'servce_name'; did you mean 'service_name'?"},
+        RefusalCase{"MessageAtTopLevel", "message_title = 'x'", "in the [messages] table"},
+        RefusalCase{"UnknownMessage", "[messages]\ntitel = 'x'", "unknown message 'titel'; did you mean 'title'?"},
+        RefusalCase{"MessagesNotATable", "messages = 5", "[messages] must be a table"},
+        RefusalCase{"IncludedCountByName", "included_file_count = 1", "written by the packer"},
+        RefusalCase{"IncludedNamesRaw", "[raw.text]\n\"2003\" = 'a'", "written by the packer"},
+        RefusalCase{"RawKeyThatHasAName", "[raw.text]\n\"101\" = 'a'", "write 'service_name' instead"},
+        RefusalCase{"RawKeyOfAMessage", "[raw.text]\n\"1009\" = 'a'", "'internal_error' in [messages]"},
+        RefusalCase{"RawWideKeyThatHasAName", "[raw.wide]\n\"20017\" = 'a'", "write 'description'"},
+        RefusalCase{"RawKeyNotANumber", "[raw.text]\nabc = 'a'", "'abc' is not a key number"},
+        RefusalCase{"RawKeyWithLeadingZero", "[raw.text]\n\"0108\" = 'a'", "not a key number"},
+        RefusalCase{"RawKeyBeyond32Bits", "[raw.text]\n\"2147483648\" = 'a'", "not a key number"},
+        RefusalCase{"OtherRawTable", "[raw.other]\n\"1\" = 'a'", "only the tables [raw.text] and [raw.wide]"},
+        RefusalCase{"TextAsInteger", "main_class = 5", "main_class must be a string"},
+        RefusalCase{"ListAsInteger", "class_path = 5", "must be a string or an array of strings"},
+        RefusalCase{"FlagAsFloat", "redirect_stdout = 1.5", "must be true or false"},
+        RefusalCase{"IntAsBoolean", "launcher_type = true", "must be an integer"},
+        RefusalCase{"IntBeyond32Bits", "launcher_type = 5000000000", "does not fit the launcher's 32-bit"},
+        RefusalCase{"ArrayForAPlainText", "main_class = ['a', 'b']", "is not a list"},
+        RefusalCase{"SeparatorInsideAListEntry", "class_path = ['a;b']", "contains the list separator ';'"},
+        RefusalCase{"MixedArray", "class_path = ['a', 1]", "only strings"},
+        RefusalCase{"RawByteOutOfRange", "main_class = [256]", "out of range 0 to 255"},
+        RefusalCase{"TextTooLong", "main_class = '" + Long8192 + "'",
+                    "is 8192 characters long; the launcher accepts at most 8191"},
+        RefusalCase{"FlavourTooLong", "flavour = 'tk'", "at most 1"},
+        RefusalCase{"VmTypeTooLong", "vm_type = '" + std::string(200, 'v') + "'", "at most 199"},
+        RefusalCase{"WideTooLong", "description = '" + Long8192 + "'", "8192 UTF-16 units"},
+        RefusalCase{"WideTooLongThroughSurrogatePairs",
+                    "description = '" + [] { std::string s; for (int i = 0; i < 4096; ++i) s += "\xF0\x9F\x98\x80"; return s; }() + "'",
+                    "8192 UTF-16 units"},
+        RefusalCase{"MessageTooLong", "[messages]\ntitle = '" + Long8192 + "'", "message 'title' is 8192"},
+        RefusalCase{"CharacterOutsideWindows1252", "main_class = 'a\xC4\x81'", "contains U+0101"},
+        RefusalCase{"NulInsideAText", "main_class = \"a\\u0000b\"", "NUL character"},
+        RefusalCase{"NulInsideAWideText", "description = \"a\\u0000b\"", "NUL character"},
+        RefusalCase{"WriteDefaultsNotBoolean", "write_defaults = 'no'", "must be true or false"},
+        RefusalCase{"LocalizedWithoutLocale", "[[localized]]\ndescription = 'x'", "needs locale"},
+        RefusalCase{"LocalizedEightBitSetting", "[[localized]]\nlocale = 'de'\nmain_class = 'x'",
+                    "'main_class' is an 8-bit setting"},
+        RefusalCase{"LocalizedKeyTwice", "[[localized]]\nlocale = 'de'\ndescription = 'x'\n\"20017\" = 'y'",
+                    "given twice for locale 'de'"},
+        RefusalCase{"LocalizedAsPlainTable", "[localized]\nlocale = 'de'", "[[localized]] tables"},
+        RefusalCase{"IncludeAbsoluteName", "[[include]]\nname = '\\a.jar'\nsource = 'a.jar'", "is absolute"},
+        RefusalCase{"IncludeDrive", "[[include]]\nname = 'C:\\a.jar'\nsource = 'a.jar'", "has a drive"},
+        RefusalCase{"IncludeParentStep", "[[include]]\nname = '..\\a.jar'\nsource = 'a.jar'", "'..' step"},
+        RefusalCase{"IncludeTwoLevels", "[[include]]\nname = 'a\\b\\c.jar'\nsource = 'a.jar'",
+                    "more than one directory level"},
+        RefusalCase{"IncludeSeparator", "[[include]]\nname = 'a;b'\nsource = 'a.jar'", "contains ';'"},
+        RefusalCase{"IncludeMissingSource", "[[include]]\nname = 'a.jar'\nsource = 'missing.jar'",
+                    "missing.jar does not exist"},
+        RefusalCase{"IncludeSourceIsADirectory", "[[include]]\nname = 'a.jar'\nsource = '.'", "is not a file"},
+        RefusalCase{"IncludeWithoutSource", "[[include]]\nname = 'a.jar'", "needs both name and source"},
+        RefusalCase{"IncludeExtraKey", "[[include]]\nname = 'a.jar'\nsource = 'a.jar'\nsize = 3",
+                    "holds only name and source"},
+        RefusalCase{"IncludeSameNameTwice",
+                    "[[include]]\nname = 'A.jar'\nsource = 'a.jar'\n[[include]]\nname = 'a.JAR'\nsource = 'a.jar'",
+                    "is used twice"},
+        RefusalCase{"IncludeNamesTooLongTogether",
+                    [] {
+                        std::string s;
+                        for (int i = 0; i < 90; ++i)
+                            s += "[[include]]\nname = '" + std::to_string(i) + std::string(90, 'n') +
+                                 "'\nsource = 'a.jar'\n";
+                        return s;
+                    }(),
+                    "the included file names are"},
+        RefusalCase{"ErrorNamesItsLine", "service_name = 's'\n\nmain_class = 7", "bad.toml:3:"}),
+    [](const auto& info) { return info.param.name; });
+
+struct WarningCase {
+    const char* name;
+    std::string toml;
+    std::string warning;  // a part of the single expected warning; empty: none
+};
+
+class PackWarnings : public ::testing::TestWithParam<WarningCase> {};
+
+TEST_P(PackWarnings, PointOutLikelyMistakes) {
+    const auto input = readDescription(GetParam().toml, "w.toml", ".");
+    if (GetParam().warning.empty()) {
+        EXPECT_TRUE(input.warnings.empty()) << input.warnings.front();
+        return;
+    }
+    ASSERT_EQ(input.warnings.size(), 1u);
+    EXPECT_NE(input.warnings[0].find(GetParam().warning), std::string::npos) << input.warnings[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, PackWarnings,
+    ::testing::Values(
+        WarningCase{"CompleteDescription", "service_name = 's'\nmain_class = 'm'", ""},
+        WarningCase{"NoServiceName", "main_class = 'm'", "no service_name"},
+        WarningCase{"NoMainClass", "service_name = 's'", "no main_class"},
+        WarningCase{"ServiceNameWithBackslash", "service_name = 'a\\b'\nmain_class = 'm'",
+                    "Service Control Manager will refuse"},
+        WarningCase{"MessageLosesItsDetail",
+                    "service_name = 's'\nmain_class = 'm'\n[messages]\ninternal_error = 'Oops'",
+                    "message 'internal_error' has no {0}"},
+        WarningCase{"MessageWithoutDetailHasPlaceholder",
+                    "service_name = 's'\nmain_class = 'm'\n[messages]\ntitle = 'Error {0}'",
+                    "message 'title' contains {0}, but"},
+        WarningCase{"PlaceholderTwice",
+                    "service_name = 's'\nmain_class = 'm'\n[messages]\ninternal_error = '{0} {0}'",
+                    "more than once"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace

@@ -1,0 +1,220 @@
+// The packer's command line: usage, refusals that leave no output behind, and inspect of
+// executables that carry no block or a damaged one.
+#include <gtest/gtest.h>
+
+#include "PackTestSupport.h"
+
+using namespace karvo;
+using namespace karvo::pack;
+using namespace karvo::pack::test;
+
+namespace {
+
+const std::string Minimal = "service_name = 's'\nmain_class = 'm'\n";
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string message;
+};
+
+class PackUsage : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(PackUsage, ExplainsTheCommandLine) {
+    const auto run = runPack(GetParam().arguments);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode);
+    EXPECT_NE((run.err + run.out).find(GetParam().message), std::string::npos) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, PackUsage,
+    ::testing::Values(
+        UsageCase{"NoCommand", {}, ExitUsage, "no command given"},
+        UsageCase{"UnknownCommand", {"pack"}, ExitUsage, "unknown command 'pack'"},
+        UsageCase{"Help", {"--help"}, ExitSuccess, "usage: karvo-pack build"},
+        UsageCase{"BuildWithoutOut", {"build", "c.toml", "--template", "t.exe"}, ExitUsage,
+                  "build needs CONFIG.toml, --template and --out"},
+        UsageCase{"BuildWithTwoConfigs", {"build", "a", "b", "--template", "t", "--out", "o"}, ExitUsage,
+                  "build needs"},
+        UsageCase{"OptionWithoutValue", {"build", "c.toml", "--out"}, ExitUsage, "--out needs a value"},
+        UsageCase{"OptionTwice", {"build", "c", "--out", "a", "--out", "b"}, ExitUsage, "given twice"},
+        UsageCase{"UnknownOption", {"inspect", "x.exe", "--force", "1"}, ExitUsage, "unknown option --force"},
+        UsageCase{"InspectWithoutFile", {"inspect"}, ExitUsage, "inspect needs one EXECUTABLE.exe"},
+        UsageCase{"KeysListsTheSettings", {"keys"}, ExitSuccess, "2003\ttext\tincluded_file_names"}),
+    [](const auto& info) { return info.param.name; });
+
+// A failed build: which files exist beforehand, what the error says, and that the output
+// is neither created nor changed.
+struct BuildFailureCase {
+    const char* name;
+    std::string toml;
+    std::string templateKind;  // "fake", "missing", "text", "configured", "truncated"
+    std::string message;
+};
+
+class PackBuildFailures : public ::testing::TestWithParam<BuildFailureCase> {};
+
+TEST_P(PackBuildFailures, LeaveNoOutputBehind) {
+    const auto& c = GetParam();
+    TempDir dir;
+    writeText(dir / "c.toml", c.toml);
+    const auto templatePath = dir / "template.exe";
+    auto fake = fakeTemplate();
+    if (c.templateKind == "fake") writeBytes(templatePath, fake);
+    if (c.templateKind == "text") writeText(templatePath, "#!/bin/sh\necho not a PE file\n");
+    if (c.templateKind == "configured") {
+        fake.resize(1536, 0x55);
+        writeBytes(templatePath, fake);
+    }
+    if (c.templateKind == "truncated") {
+        fake.resize(800);
+        writeBytes(templatePath, fake);
+    }
+    writeText(dir / "existing.exe", "previous output");
+
+    for (const std::string out : {"new.exe", "existing.exe"}) {
+        const auto run = runPack({"build", (dir / "c.toml").string(), "--template",
+                                  templatePath.string(), "--out", (dir / out).string()});
+        EXPECT_EQ(run.exitCode, ExitFailure) << out;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.exe"));
+    const auto previous = readBytes(dir / "existing.exe");
+    EXPECT_EQ(std::string(previous.begin(), previous.end()), "previous output");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Builds, PackBuildFailures,
+    ::testing::Values(
+        BuildFailureCase{"TemplateMissing", Minimal, "missing", "template.exe does not exist"},
+        BuildFailureCase{"TemplateNotAnExecutable", Minimal, "text", "is not a Windows executable"},
+        BuildFailureCase{"TemplateAlreadyConfigured", Minimal, "configured",
+                         "already carries data after its last section"},
+        BuildFailureCase{"TemplateTruncated", Minimal, "truncated", "points past its end"},
+        BuildFailureCase{"DescriptionRefused", "main_class = 5\n", "fake", "main_class must be a string"},
+        BuildFailureCase{"IncludedFileMissing",
+                         Minimal + "[[include]]\nname = 'a.jar'\nsource = 'gone.jar'\n", "fake",
+                         "gone.jar does not exist"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(PackBuildFailures, DescriptionMissing) {
+    TempDir dir;
+    const auto run = runPack({"build", (dir / "none.toml").string(), "--template", "t.exe", "--out",
+                              (dir / "o.exe").string()});
+    EXPECT_EQ(run.exitCode, ExitFailure);
+    EXPECT_NE(run.err.find("cannot read the description"), std::string::npos) << run.err;
+}
+
+TEST(PackBuildFailures, OutputOverTheTemplateIsRefused) {
+    TempDir dir;
+    writeText(dir / "c.toml", Minimal);
+    writeBytes(dir / "t.exe", fakeTemplate());
+    const auto run = runPack({"build", (dir / "c.toml").string(), "--template",
+                              (dir / "t.exe").string(), "--out", (dir / "." / "t.exe").string()});
+    EXPECT_EQ(run.exitCode, ExitFailure);
+    EXPECT_NE(run.err.find("names the template itself"), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(dir / "t.exe"), fakeTemplate());
+}
+
+TEST(PackBuild, ReplacesAnExistingOutputAndReportsWarnings) {
+    TempDir dir;
+    writeText(dir / "c.toml", "main_class = 'm'\n");
+    writeBytes(dir / "t.exe", fakeTemplate());
+    writeText(dir / "o.exe", "old");
+    const auto run = runPack({"build", (dir / "c.toml").string(), "--template",
+                              (dir / "t.exe").string(), "--out", (dir / "o.exe").string()});
+    EXPECT_EQ(run.exitCode, ExitSuccess) << run.err;
+    EXPECT_NE(run.err.find("karvo-pack: warning: no service_name"), std::string::npos) << run.err;
+    EXPECT_EQ(readPackedExecutable(readBytes(dir / "o.exe")).problem, ReadProblem::None);
+}
+
+// A configured executable with texts, a wide text and an included file; the offsets below
+// follow from its layout (the block starts at 1024).
+std::vector<std::uint8_t> sampleExecutable() {
+    ConfigBlock block;
+    block.texts = {{101, "Svc"}, {2002, "1"}, {2003, "a.bin"}};
+    block.wides = {{20017, u"Desc"}};
+    auto exe = fakeTemplate();
+    const auto bytes = writeConfigBlock(block, {{"a.bin", {1, 2, 3, 4}}}, 1024);
+    exe.insert(exe.end(), bytes.begin(), bytes.end());
+    return exe;
+}
+// 1024 magic, 1028 and 1032 reserved, 1036 length, 1044 text count, 1048 key, 1052 length,
+// 1056 "Svc", then keys 2002 and 2003 (22 bytes); 1081 wide count, 1085 key, 1089 length,
+// 1093 "Desc" (8 bytes), 1101 group count, 1105 the included file's size and data.
+constexpr std::size_t TextValue = 1056, WideValue = 1093, IncludedData = 1105;
+
+struct DamageCase {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> damage;
+    std::string message;
+};
+
+class InspectDamage : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(InspectDamage, IsReportedWithTheLaunchersWords) {
+    TempDir dir;
+    auto exe = sampleExecutable();
+    GetParam().damage(exe);
+    writeBytes(dir / "x.exe", exe);
+    const auto run = runPack({"inspect", (dir / "x.exe").string(), "--extract", (dir / "out").string()});
+    EXPECT_EQ(run.exitCode, ExitFailure);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "a.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Executables, InspectDamage,
+    ::testing::Values(
+        DamageCase{"TemplateWithoutBlock", [](auto& b) { b.resize(1024); }, "carries no configuration block"},
+        DamageCase{"NotAnExecutable", [](auto& b) { b[0] = 'X'; }, "is not a Windows executable"},
+        DamageCase{"OtherDataAfterTheSections", [](auto& b) { b[1024] ^= 0xFF; },
+                   "not a configuration block (the launcher stops with \"Internal Error: magic\")"},
+        DamageCase{"EndsAfterTheMagic", [](auto& b) { b.resize(1026); }, "Internal Error: readInt"},
+        DamageCase{"EndsInsideTheLength", [](auto& b) { b.resize(1040); }, "Internal Error: readLong"},
+        DamageCase{"EndsInsideAText", [](auto& b) { b.resize(TextValue + 1); }, "Internal Error: readString"},
+        DamageCase{"TextLengthBeyondTheFile", [](auto& b) { b[TextValue - 1] = 0x7F; },
+                   "Internal Error: readString"},
+        DamageCase{"EndsInsideAWideText", [](auto& b) { b.resize(WideValue + 3); },
+                   "Internal Error: readWString"},
+        DamageCase{"IncludedDataCutShort", [](auto& b) { b.resize(IncludedData + 8 + 2); },
+                   "damaged included data: included file 'a.bin': its data is truncated"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(InspectDamage, MissingExecutable) {
+    TempDir dir;
+    const auto run = runPack({"inspect", (dir / "none.exe").string()});
+    EXPECT_EQ(run.exitCode, ExitFailure);
+    EXPECT_NE(run.err.find("none.exe does not exist"), std::string::npos) << run.err;
+}
+
+// Names in a block made elsewhere must not lead the extraction out of its directory.
+TEST(InspectExtract, RefusesUnsafeNamesBeforeWritingAnything) {
+    TempDir dir;
+    ConfigBlock block;
+    block.texts = {{2002, "2"}, {2003, "ok.txt;..\\escaped.txt"}};
+    auto exe = fakeTemplate();
+    const auto bytes = writeConfigBlock(block, {{"ok.txt", {1}}, {"..\\escaped.txt", {2}}}, 1024);
+    exe.insert(exe.end(), bytes.begin(), bytes.end());
+    writeBytes(dir / "x.exe", exe);
+    const auto run = runPack({"inspect", (dir / "x.exe").string(), "--extract", (dir / "out").string()});
+    EXPECT_EQ(run.exitCode, ExitFailure);
+    EXPECT_NE(run.err.find("'..\\escaped.txt' that contains a '.' or '..' step"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "ok.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
+}
+
+TEST(InspectExtract, WithoutExtractListsSizes) {
+    TempDir dir;
+    writeBytes(dir / "x.exe", sampleExecutable());
+    const auto run = runPack({"inspect", (dir / "x.exe").string()});
+    EXPECT_EQ(run.exitCode, ExitSuccess) << run.err;
+    EXPECT_NE(run.out.find("name = 'a.bin'\n# 4 bytes; inspect with --extract DIR"), std::string::npos)
+        << run.out;
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// build -> inspect -> build gives the same block, included files come back byte for byte,
+// and inspect says what a rebuild would not reproduce.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "PackInspect.h"
+#include "PackTestSupport.h"
+
+using namespace karvo;
+using namespace karvo::pack;
+using namespace karvo::pack::test;
+
+namespace {
+
+struct RoundTripCase {
+    const char* name;
+    std::string toml;
+};
+
+class PackRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(PackRoundTrip, RebuildGivesTheSameBlock) {
+    TempDir dir;
+    writeBytes(dir / "template.exe", fakeTemplate());
+    writeText(dir / "first.toml", GetParam().toml);
+    writeText(dir / "a.jar", "jar bytes");
+    writeBytes(dir / "empty.dll", {});
+
+    const std::string first = (dir / "first.exe").string();
+    auto run = runPack({"build", (dir / "first.toml").string(), "--template",
+                        (dir / "template.exe").string(), "--out", first});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    run = runPack({"inspect", first, "--extract", (dir / "files").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "a block the packer made needs no warning";
+    writeText(dir / "second.toml", run.out);
+
+    const std::string second = (dir / "second.exe").string();
+    const auto rebuild = runPack({"build", (dir / "second.toml").string(), "--template",
+                                  (dir / "template.exe").string(), "--out", second});
+    ASSERT_EQ(rebuild.exitCode, 0) << rebuild.err << "\n" << run.out;
+    EXPECT_EQ(readBytes(first), readBytes(second)) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, PackRoundTrip,
+    ::testing::Values(
+        RoundTripCase{"Minimal", "service_name = 'S'\nmain_class = 'a.Main'\n"},
+        RoundTripCase{"EveryNamedSetting", R"(
+service_name = "Every"
+redirect_stderr = true
+stderr_file = "logs\\err.txt"
+redirect_stdout = false
+stdout_file = "${KARVO_EXEDIR}out.txt"
+append_output = true
+launcher_type = 1
+class_path = ["A1lib\\a.jar", "S0lib", "E0CLASSPATH"]
+main_class = "com.example.Main"
+vm_arguments = "-Xmx1g \"-Dx=a b\""
+arguments = "one 'two three'"
+j_arguments_to_vm = true
+min_java_version = "1.8"
+max_java_version = "17"
+jre_search_sequence = ["B.\\jre", "Y", "EJAVA_HOME"]
+allow_prerelease_java = false
+require_jdk = true
+working_directory = ".."
+dependencies = ["Tcpip", "Afd"]
+vm_type = "server"
+application_id = "1234-5678"
+flavour = "t"
+application_directory = "."
+native_library_path = ["bin", "%KARVO_TEMPDIR%"]
+process_comm_file = true
+description = "Every setting, \u00e4\u20ac\U0001F600"
+[messages]
+title = "Fehler"
+internal_error = "Interner Fehler {0}"
+)"},
+        RoundTripCase{"ValuesInNonCanonicalForms",
+                      "service_name = 's'\nmain_class = 'm'\nlauncher_type = '04'\nrequire_jdk = 7\n"
+                      "redirect_stdout = 'yes'\nappend_output = -1\n"},
+        RoundTripCase{"ListsWithEmptyEntries",
+                      "service_name = 's'\nmain_class = 'm'\nclass_path = ['a', '', 'b', '']\n"
+                      "native_library_path = ''\njre_search_sequence = ['Y']\ndependencies = ';'\n"},
+        RoundTripCase{"CharactersThatNeedCare",
+                      "service_name = \"it's\"\nmain_class = \"a\\tb\\nc\\\"d\\\\\"\n"
+                      "application_id = \"\\u0081\\u008D\\u20ac\\u00ff\"\nvm_type = '\\\\server'\n"},
+        RoundTripCase{"RawUnitsThatNoStringCanHold",
+                      "service_name = 's'\nmain_class = [97, 0, 98]\ndescription = [55296, 65]\n"
+                      "[raw.wide]\n\"7\" = [0]\n[raw.text]\n\"8\" = [0, 0, 0]\n"},
+        RoundTripCase{"RawKeys",
+                      "service_name = 's'\nmain_class = 'm'\n[raw.text]\n\"108\" = 'x'\n\"-2\" = ''\n"
+                      "\"20017\" = 'text, not wide'\n\"10109\" = '255,0,0'\n[raw.wide]\n\"101\" = 'wide'\n"
+                      "\"2147483647\" = 'z'\n"},
+        RoundTripCase{"WithoutDefaults",
+                      "write_defaults = false\nservice_name = 's'\nmain_class = 'm'\n[messages]\ntitle = 'T'\n"},
+        RoundTripCase{"LocalizedGroups",
+                      "service_name = 's'\nmain_class = 'm'\ndescription = 'en'\n"
+                      "[[localized]]\nlocale = 'de'\ndescription = 'de'\n\"1009\" = 'x'\n"
+                      "[[localized]]\nlocale = 'de_CH'\ndescription = 'ch'\n"
+                      "[[localized]]\nlocale = ''\n"},
+        RoundTripCase{"IncludedFiles",
+                      "service_name = 's'\nmain_class = 'm'\n"
+                      "[[include]]\nname = 'app.jar'\nsource = 'a.jar'\n"
+                      "[[include]]\nname = 'lib\\native.dll'\nsource = 'empty.dll'\n"
+                      "[[include]]\nname = 'd\u00e9j\u00e0.txt'\nsource = 'a.jar'\n"}),
+    [](const auto& info) { return info.param.name; });
+
+class IncludedFileSizes : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(IncludedFileSizes, ComeBackByteForByte) {
+    const std::size_t size = GetParam();
+    std::vector<std::uint8_t> data(size);
+    std::mt19937 random(static_cast<unsigned>(size));
+    for (auto& byte : data) byte = static_cast<std::uint8_t>(random());
+    if (size > 2) data[1] = IncludedDataMask;  // a byte that is stored as 0
+
+    TempDir dir;
+    writeBytes(dir / "template.exe", fakeTemplate());
+    writeBytes(dir / "data.bin", data);
+    writeBytes(dir / "small.bin", {1, 2, 3});
+    writeText(dir / "c.toml",
+              "service_name = 's'\nmain_class = 'm'\n[[include]]\nname = 'lib\\data.bin'\n"
+              "source = 'data.bin'\n[[include]]\nname = 'after.bin'\nsource = 'small.bin'\n");
+    const auto exe = (dir / "c.exe").string();
+    auto run = runPack({"build", (dir / "c.toml").string(), "--template",
+                        (dir / "template.exe").string(), "--out", exe});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const auto bytes = readBytes(exe);
+    EXPECT_EQ(bytes.size() % 512, 0u);
+    const auto read = readPackedExecutable(bytes);
+    ASSERT_EQ(read.problem, ReadProblem::None) << read.message;
+    ASSERT_EQ(read.configuration.files.size(), 2u);
+    EXPECT_TRUE(read.configuration.files[0].data == data);
+    EXPECT_EQ(read.configuration.files[1].data, (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(read.configuration.trailingDataSize, 0);
+
+    run = runPack({"inspect", exe, "--extract", (dir / "out").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(readBytes(dir / "out" / "lib" / "data.bin") == data);
+    EXPECT_EQ(readBytes(dir / "out" / "after.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, IncludedFileSizes,
+                         ::testing::Values(0, 1, 8191, 8192, 8193, 3 * 1024 * 1024 + 7),
+                         [](const auto& info) { return "Bytes" + std::to_string(info.param); });
+
+// Blocks that other tools may write: inspect shows what the launcher reads and warns.
+struct ForeignCase {
+    const char* name;
+    ConfigBlock block;
+    std::vector<IncludedFile> files;
+    std::string warning;   // a part of the expected warning
+    std::string printed;   // a part of the expected description
+};
+
+class InspectForeignBlocks : public ::testing::TestWithParam<ForeignCase> {};
+
+TEST_P(InspectForeignBlocks, ShowWhatTheLauncherReads) {
+    const auto& c = GetParam();
+    auto exe = fakeTemplate();
+    const auto block = writeConfigBlock(c.block, c.files, 1024);
+    exe.insert(exe.end(), block.begin(), block.end());
+    const auto read = readPackedExecutable(exe);
+    ASSERT_EQ(read.problem, ReadProblem::None) << read.message;
+    const auto description = describeConfiguration(read.configuration, {"x.exe", std::nullopt});
+    std::string warnings;
+    for (const auto& warning : description.warnings) warnings += warning + "\n";
+    EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+    EXPECT_NE(description.toml.find(c.printed), std::string::npos) << description.toml;
+}
+
+ConfigBlock texts(std::vector<std::pair<ConfigKey, std::string>> entries) {
+    ConfigBlock block;
+    block.texts = std::move(entries);
+    return block;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, InspectForeignBlocks,
+    ::testing::Values(
+        ForeignCase{"RepeatedKeyShowsTheLaterValue",
+                    texts({{101, "first"}, {101, "second"}}), {}, "repeats keys", "service_name = 'second'"},
+        ForeignCase{"KeysOutOfOrder", texts({{122, "m"}, {101, "s"}}), {}, "ascending order",
+                    "service_name = 's'"},
+        ForeignCase{"MissingDefaultsAreKeptMissing", texts({{101, "s"}}), {}, "",
+                    "write_defaults = false"},
+        ForeignCase{"CountLargerThanTheNames", texts({{2002, "3"}, {2003, "a.jar"}}), {{"a.jar", {1}}},
+                    "do not list exactly the included files", "name = 'a.jar'"},
+        ForeignCase{"EmptyNameEndsTheList", texts({{2002, "2"}, {2003, ";b.jar"}}), {},
+                    "do not list exactly", "write_defaults = false"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace

@@ -1,0 +1,99 @@
+// Helpers for the packer's tests: a minimal template, a scratch directory, files, and the
+// packer's command line with captured output.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "PackCommands.h"
+#include "PackDescription.h"
+#include "PackedExecutable.h"
+
+namespace karvo::pack::test {
+
+// A PE image of 1024 bytes whose last section ends at the end of the file, where the packer
+// puts the block.
+inline std::vector<std::uint8_t> fakeTemplate() {
+    std::vector<std::uint8_t> bytes(1024, 0);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    auto put16 = [&](std::size_t at, std::uint16_t v) {
+        bytes[at] = static_cast<std::uint8_t>(v);
+        bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    put32(60, 0x80);
+    put32(0x80, 0x00004550);
+    put16(0x80 + 6, 2);
+    put16(0x80 + 20, 0xE0);
+    const std::size_t last = 0x80 + 24 + 0xE0 + 40;
+    put32(last + 16, 0x200);
+    put32(last + 20, 0x200);
+    return bytes;
+}
+
+inline void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fresh directory, removed with its contents when the test ends.
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("karvo-pack-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct PackRun {
+    int exitCode = 0;
+    std::string out;
+    std::string err;
+};
+
+inline PackRun runPack(const std::vector<std::string>& arguments) {
+    std::ostringstream out, err;
+    const int code = runPacker(arguments, out, err);
+    return {code, out.str(), err.str()};
+}
+
+// The block bytes (everything after the template) of a configured executable.
+inline std::vector<std::uint8_t> blockBytes(const std::vector<std::uint8_t>& executable) {
+    return {executable.begin() + 1024, executable.end()};
+}
+
+}  // namespace karvo::pack::test
