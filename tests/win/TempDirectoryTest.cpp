@@ -1,0 +1,173 @@
+// The system temporary directory, temporary names and the launcher's own directory, on the
+// real file system.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "config/TempDirectory.h"
+#include "win/TestSupport.h"
+
+using namespace karvo;
+using namespace karvo::test;
+
+namespace {
+
+// Sets environment variables for one test and puts the old values back.
+class EnvironmentGuard {
+public:
+    void set(const std::string& name, const std::optional<std::string>& value) {
+        if (!saved_.count(name)) {
+            char buffer[32768];
+            const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+            saved_[name] = length ? std::optional<std::string>(std::string(buffer, length)) : std::nullopt;
+        }
+        SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+    }
+    ~EnvironmentGuard() {
+        for (const auto& [name, value] : saved_) {
+            SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+bool isDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool isFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string windowsDirectory() {
+    char buffer[MAX_PATH];
+    return std::string(buffer, GetWindowsDirectoryA(buffer, MAX_PATH));
+}
+
+}  // namespace
+
+TEST(TempDirectory, SystemDirectoryFromTheEnvironment) {
+    ScratchDir scratch("tmpdir");
+    struct Row {
+        const char* name;
+        std::string tmp;
+        std::string expected;
+    } rows[] = {
+        {"existing directory, with the system's trailing backslash", scratch.path(), scratch.path() + "\\"},
+        {"missing directory is created", scratch.file("fresh"), scratch.file("fresh") + "\\"},
+    };
+    for (const auto& row : rows) {
+        EnvironmentGuard environment;
+        environment.set("TMP", row.tmp);
+        environment.set("TEMP", row.tmp);
+        EXPECT_EQ(getTempDirectory(), row.expected) << row.name;
+        EXPECT_TRUE(isDirectory(row.tmp)) << row.name;
+    }
+}
+
+TEST(TempDirectory, UnrepresentableDirectoryFallsBackToWindowsTemp) {
+    ScratchDir scratch("tmpwide");
+    // A name that the ANSI code page cannot spell: the 8-bit form holds "?".
+    std::wstring wide(scratch.path().begin(), scratch.path().end());
+    wide += L"\\\u0416\u4E2D";
+    ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
+    const std::string windowsTemp = windowsDirectory() + "\\temp";
+    CreateDirectoryA(windowsTemp.c_str(), nullptr);
+    EnvironmentGuard environment;
+    environment.set("TMP", std::nullopt);
+    SetEnvironmentVariableW(L"TMP", wide.c_str());
+    SetEnvironmentVariableW(L"TEMP", wide.c_str());
+    EXPECT_EQ(getTempDirectory(), windowsTemp);
+    RemoveDirectoryW(wide.c_str());
+    environment.set("TEMP", std::nullopt);
+}
+
+TEST(TempDirectory, WritableDirectory) {
+    ScratchDir scratch("writable");
+    struct Row {
+        const char* name;
+        std::string path;
+        bool writable;
+    } rows[] = {
+        {"existing directory", scratch.path(), true},
+        {"missing directory", scratch.file("none"), false},
+        {"a file is no directory", scratch.file("file.txt"), false},
+    };
+    ASSERT_TRUE(writeFile(scratch.file("file.txt"), "x"));
+    for (const auto& row : rows) {
+        EXPECT_EQ(isWritableDirectory(row.path), row.writable) << row.name;
+        EXPECT_FALSE(isDirectory(row.path + "\\kvo_w_testdir")) << row.name << ": test directory removed";
+    }
+    // A leftover test directory from an earlier run does not spoil the answer.
+    CreateDirectoryA(scratch.file("kvo_w_testdir").c_str(), nullptr);
+    EXPECT_TRUE(isWritableDirectory(scratch.path()));
+    EXPECT_FALSE(isDirectory(scratch.file("kvo_w_testdir")));
+}
+
+TEST(TempDirectory, Names) {
+    ScratchDir scratch("names");
+    EnvironmentGuard environment;
+    environment.set("TMP", scratch.path());
+    environment.set("TEMP", scratch.path());
+
+    const std::string name = createTempFileName();
+    EXPECT_EQ(name.rfind(scratch.path() + "\\kvo", 0), 0u) << name;
+    EXPECT_EQ(name.substr(name.size() - 4), ".tmp") << name;
+    EXPECT_EQ(readFile(name), std::string()) << "a new, empty file";
+    EXPECT_NE(createTempFileName(), name) << "names are unique";
+
+    EXPECT_EQ(getProcessFileName(4711), scratch.path() + "\\kvo_p4711.tmp");
+    EXPECT_FALSE(isFile(scratch.file("kvo_p4711.tmp"))) << "nothing is created";
+}
+
+TEST(TempDirectory, LauncherTempDir) {
+    ScratchDir scratch("launchtmp");
+    EnvironmentGuard environment;
+    environment.set("TMP", scratch.path());
+    environment.set("TEMP", scratch.path());
+    createLauncherTempDir();
+    const std::string directory = launcherTempDir();
+    EXPECT_EQ(directory.rfind(scratch.path() + "\\kvo", 0), 0u) << directory;
+    EXPECT_EQ(directory.substr(directory.size() - 8), ".tmp_dir") << directory;
+    EXPECT_TRUE(isDirectory(directory));
+    setLauncherTempDir("");
+}
+
+TEST(TempDirectory, EmptyDirectory) {
+    ScratchDir scratch("empty");
+    const std::string root = scratch.file("d");
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "\\emptysub").c_str(), nullptr);
+    CreateDirectoryA((root + "\\fullsub").c_str(), nullptr);
+    ASSERT_TRUE(writeFile(root + "\\a.jar", "a"));
+    ASSERT_TRUE(writeFile(root + "\\b", "b"));
+    ASSERT_TRUE(writeFile(root + "\\fullsub\\c", "c"));
+
+    // Run from the scratch directory, so that a relative path would hit the real files.
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(scratch.path().c_str());
+    struct Row {
+        const char* name;
+        std::string path;
+    } rows[] = {
+        {"relative path left alone", ".\\d"},
+        {"empty path left alone", ""},
+    };
+    for (const auto& row : rows) {
+        emptyDirectory(row.path);
+        EXPECT_TRUE(isFile(root + "\\a.jar")) << row.name;
+    }
+    SetCurrentDirectoryA(previous);
+
+    emptyDirectory(root + "\\");
+    EXPECT_FALSE(isFile(root + "\\a.jar"));
+    EXPECT_FALSE(isFile(root + "\\b"));
+    EXPECT_FALSE(isDirectory(root + "\\emptysub")) << "an empty subdirectory goes";
+    EXPECT_TRUE(isFile(root + "\\fullsub\\c")) << "no descent";
+    EXPECT_TRUE(isDirectory(root));
+}
