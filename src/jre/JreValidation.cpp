@@ -157,12 +157,21 @@ void writeCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteT
     BYTE bytes[8];
     toFileTimeBytes(lastWriteTime, bytes);
     RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, bytes, sizeof bytes);
-    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
+    // The registry quietly counts a terminator that directly follows the given bytes; a
+    // guard byte there keeps the stored value exactly as long as the text.
+    std::string guarded(version);
+    guarded.push_back('x');
+    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(guarded.data()),
                    static_cast<DWORD>(version.size()));
 }
 
 bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
                     std::string& version) {
+    return runJavaVersion(javaExePath, lastWriteTime, version, JavaVersionTimeoutMs);
+}
+
+bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                    std::string& version, unsigned long timeoutMs) {
     std::string commandLine = versionCommandLine(javaExePath);
     const std::string tempFile = createTempFileName();
 
@@ -196,7 +205,7 @@ bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
     }
     UniqueHandle process(info.hProcess), thread(info.hThread);
 
-    WaitForSingleObject(process.get(), JavaVersionTimeoutMs);
+    WaitForSingleObject(process.get(), timeoutMs);
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = STILL_ACTIVE;
     logMessage("Exit Code %d", static_cast<int>(exitCode));

@@ -31,6 +31,9 @@ void writeCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteT
 bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
                     std::string& version);
 inline constexpr unsigned long JavaVersionTimeoutMs = 60000;
+// The same with another time limit, so that a hanging runtime can be shown briefly.
+bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
+                    std::string& version, unsigned long timeoutMs);
 
 // The version range test with the configuration's pre-release switch; logs a refusal of a
 // pre-release.

@@ -1,0 +1,169 @@
+// The registry entry of the search sequence: the JavaSoft keys (current versions, then the
+// version subkeys from the greatest down) against the located runtimes of both roots.
+// The JavaSoft keys have fixed names under HKLM, so a machine that already has them is left
+// alone and the test is skipped there.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "config/LauncherConfig.h"
+#include "jre/JreSources.h"
+#include "win/JreTestSupport.h"
+
+using namespace karvo;
+using namespace karvo::test;
+
+namespace {
+
+struct RegValue {
+    HKEY root;
+    std::string key;    // with placeholders
+    std::string name;   // "" for a key without values
+    std::string value;  // with placeholders
+};
+
+bool keyExists(HKEY root, const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(root, name, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+const char* const OwnedTrees[][2] = {
+    {"HKLM", "SOFTWARE\\JavaSoft"},
+    {"HKLM", "SOFTWARE\\norvale-soft\\karvo\\locatedjvms"},
+    {"HKCU", "SOFTWARE\\norvale-soft\\karvo\\locatedjvms"},
+};
+
+HKEY rootOf(const char* name) { return std::string(name) == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+
+// Removes the trees this test writes; they did not exist before it started.
+class RegistryTrees {
+public:
+    RegistryTrees() {
+        for (const auto& tree : OwnedTrees) preexisting_ |= keyExists(rootOf(tree[0]), tree[1]);
+    }
+    ~RegistryTrees() {
+        if (!preexisting_) clear();
+    }
+    bool preexisting() const { return preexisting_; }
+    void clear() {
+        for (const auto& tree : OwnedTrees) {
+            RegDeleteTreeA(rootOf(tree[0]), tree[1]);
+            deleteEmptyKeys(rootOf(tree[0]), tree[1]);
+        }
+    }
+
+private:
+    bool preexisting_ = false;
+};
+
+void writeValues(const std::vector<RegValue>& values, const ScratchDir& dir) {
+    for (const auto& value : values) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(value.root, fill(value.key, dir).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS)
+            << value.key;
+        if (!value.name.empty()) {
+            const std::string text = fill(value.value, dir);
+            RegSetValueExA(key, value.name.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>(text.size() + 1));
+        }
+        RegCloseKey(key);
+    }
+}
+
+const std::string Jre = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const std::string Jdk = "SOFTWARE\\JavaSoft\\Java Development Kit";
+const std::string Located = "SOFTWARE\\norvale-soft\\karvo\\locatedjvms\\";
+
+RegValue current(const std::string& key, const std::string& version) {
+    return {HKEY_LOCAL_MACHINE, key, "CurrentVersion", version};
+}
+RegValue home(const std::string& key, const std::string& version, const std::string& runtime) {
+    return {HKEY_LOCAL_MACHINE, key + "\\" + version, "JavaHome", "{dir}\\" + runtime};
+}
+RegValue located(HKEY root, const std::string& runtime) {
+    return {root, Located + "{dir/}/" + runtime + "/bin/java.exe", "", ""};
+}
+
+}  // namespace
+
+TEST(JreRegistry, JavaSoftAndLocatedRuntimesCompareByVersionText) {
+    RegistryTrees trees;
+    if (trees.preexisting()) GTEST_SKIP() << "this machine has its own JavaSoft or located keys";
+    const std::map<std::string, std::string> runtimes = {
+        {"r15", "1.5.0_22"}, {"r16", "1.6.0_10"},  {"r1622", "1.6.0_22"}, {"r163", "1.6.0_3"},
+        {"r17a", "1.7.0"},   {"r17b", "1.7.0"},    {"r18", "1.8.0"},      {"rea", "1.8.0-ea"},
+        {"jdk18\\jre", "1.8.0"},
+    };
+    struct Row {
+        const char* name;
+        std::vector<RegValue> registry;
+        std::map<ConfigKey, std::string> keys;
+        const char* chosen;  // runtime directory, or nullptr when nothing is accepted
+        std::vector<const char*> neverRun;
+    } rows[] = {
+        {"current versions: 1.6.0_3 sorts above 1.6.0_22",
+         {current(Jdk, "1.6.0_22"), home(Jdk, "1.6.0_22", "r1622"), current(Jre, "1.6.0_3"),
+          home(Jre, "1.6.0_3", "r163")},
+         {}, "r163", {"r1622"}},
+        {"version subkeys tried from the greatest",
+         {current(Jre, "1.5.0_22"), home(Jre, "1.5.0_22", "r15"), home(Jre, "1.6", "r16"),
+          home(Jre, "1.6.0_22", "r1622"), home(Jre, "1.7", "missing")},
+         {{Key::MinJavaVersion, "1.6"}}, "r1622", {"r15", "r16"}},
+        {"JDK subkeys after the runtime subkeys",
+         {home(Jre, "1.7", "missing"), home(Jdk, "1.6.0_22", "r1622")}, {}, "r1622", {}},
+        {"JDK required: the runtime key is never read",
+         {current(Jre, "1.8.0"), home(Jre, "1.8.0", "jdk18"), home(Jre, "1.7.0", "jdk18")},
+         {{Key::RequireJdk, "1"}}, nullptr, {"jdk18\\jre"}},
+        {"JDK required: the JDK key is read",
+         {current(Jdk, "1.8.0"), home(Jdk, "1.8.0", "jdk18")}, {{Key::RequireJdk, "1"}},
+         "jdk18\\jre", {}},
+        {"JavaSoft refuses a pre-release", {current(Jre, "1.8.0-ea"), home(Jre, "1.8.0-ea", "rea")},
+         {}, nullptr, {}},
+        {"located runtime accepts a pre-release", {located(HKEY_CURRENT_USER, "rea")}, {}, "rea", {}},
+        {"located runtime above the JavaSoft one",
+         {current(Jre, "1.6.0_22"), home(Jre, "1.6.0_22", "r1622"), located(HKEY_CURRENT_USER, "r17a")},
+         {}, "r17a", {}},
+        {"a tie goes to the located runtime",
+         {current(Jre, "1.7.0"), home(Jre, "1.7.0", "r17a"), located(HKEY_CURRENT_USER, "r17b")},
+         {}, "r17b", {}},
+        {"JavaSoft wins when its version text is greater",
+         {current(Jre, "1.8.0"), home(Jre, "1.8.0", "r18"), located(HKEY_LOCAL_MACHINE, "r17a")},
+         {}, "r18", {}},
+        {"between the roots a tie goes to the machine",
+         {located(HKEY_CURRENT_USER, "r17a"), located(HKEY_LOCAL_MACHINE, "r17b")}, {}, "r17b", {}},
+        {"the user's greater version wins",
+         {located(HKEY_CURRENT_USER, "r18"), located(HKEY_LOCAL_MACHINE, "r17b")}, {}, "r18", {}},
+        {"located runtime outside the range",
+         {located(HKEY_CURRENT_USER, "r15")}, {{Key::MinJavaVersion, "1.6"}}, nullptr, {}},
+    };
+    for (const auto& row : rows) {
+        JreTestEnvironment environment;
+        ScratchDir dir("jreregistry");
+        environment.forgetCacheBelow(dir.path());
+        for (const auto& [runtime, version] : runtimes) makeJavaRuntime(dir.file(runtime), bannerFor(version));
+        makeDirectories(dir.file("jdk18\\lib"));
+        writeFile(dir.file("jdk18\\lib\\tools.jar"), "");
+        writeValues(row.registry, dir);
+        std::map<ConfigKey, std::string> keys = row.keys;
+        keys[Key::SearchSequence] = "Y";
+        installConfigForTesting(blockWith(keys));
+
+        std::string javaExe, location;
+        const LocationKind kind = searchJvm(javaExe, location);
+        if (row.chosen) {
+            EXPECT_EQ(kind, LocationKind::Registry) << row.name;
+            EXPECT_EQ(javaExe, normalizePath(dir.file(std::string(row.chosen) + "\\bin\\java.exe"), false))
+                << row.name;
+        } else {
+            EXPECT_EQ(kind, LocationKind::None) << row.name;
+        }
+        for (const char* runtime : row.neverRun)
+            EXPECT_EQ(runCount(dir.file(std::string(runtime) + "\\bin")), 0) << row.name << ": " << runtime;
+        trees.clear();
+    }
+}

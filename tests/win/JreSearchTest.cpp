@@ -1,0 +1,301 @@
+// The runtime search in this process: the sources in their order, the relative pass, the
+// location files, earlier installations and the product's variables; then LoadDLL with the
+// one message that each kind of failure shows on standard error.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "config/LauncherConfig.h"
+#include "config/Messages.h"
+#include "jre/JreSearch.h"
+#include "jre/JreSources.h"
+#include "jre/JvmLibrary.h"
+#include "launch/LauncherVariables.h"
+#include "win/JreTestSupport.h"
+
+using namespace karvo;
+using namespace karvo::test;
+
+namespace {
+
+using Runtimes = std::map<std::string, std::string>;        // directory in scratch, version
+using Texts = std::map<std::string, std::string>;           // name, text (with placeholders)
+
+// The variables every row starts without, so that the machine's own settings cannot answer.
+const char* const SearchVariables[] = {"KARVO_JAVA_HOME", "TESSEL_JAVA_HOME", "KARVO_TEST_JH",
+                                       "KARVO_TEST_DIR"};
+
+struct Arrangement {
+    Runtimes runtimes;
+    Texts files;        // files below the scratch directory
+    Texts variables;    // environment variables for the row
+    std::map<ConfigKey, std::string> keys;
+    std::string installations;  // HKCU installations value for a unique application id
+};
+
+class ArrangedSearch {
+public:
+    ArrangedSearch(const char* name, const Arrangement& arrangement) : dir_(name) {
+        environment_.forgetCacheBelow(dir_.path());
+        for (const char* variable : SearchVariables)
+            variables_.push_back(std::make_unique<ScopedVariable>(variable, nullptr));
+        variables_.push_back(
+            std::make_unique<ScopedVariable>("PATH", environmentVariable("PATH").c_str()));
+        for (const auto& [directory, version] : arrangement.runtimes)
+            makeJavaRuntime(dir_.file(directory), bannerFor(version));
+        for (const auto& [file, text] : arrangement.files) {
+            makeDirectories(std::string(directoryOf(dir_.file(file))));
+            writeFile(dir_.file(file), fill(text, dir_));
+        }
+        for (const auto& [name, value] : arrangement.variables)
+            variables_.push_back(std::make_unique<ScopedVariable>(name.c_str(), fill(value, dir_).c_str()));
+        std::map<ConfigKey, std::string> keys;
+        for (const auto& [key, value] : arrangement.keys) keys[key] = fill(value, dir_);
+        if (!arrangement.installations.empty()) {
+            applicationId_ = uniqueName("karvo_test_app");
+            keys[Key::ApplicationId] = applicationId_;
+            HKEY key;
+            RegCreateKeyExA(HKEY_CURRENT_USER, InstallationsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr);
+            const std::string value = fill(arrangement.installations, dir_);
+            RegSetValueExA(key, applicationId_.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.size() + 1));
+            RegCloseKey(key);
+        }
+        installConfigForTesting(blockWith(keys));
+        setMessageBoxMode(false);
+    }
+    ~ArrangedSearch() {
+        if (!applicationId_.empty()) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, InstallationsKey, 0, KEY_ALL_ACCESS, &key) ==
+                ERROR_SUCCESS) {
+                RegDeleteValueA(key, applicationId_.c_str());
+                RegCloseKey(key);
+            }
+            deleteEmptyKeys(HKEY_CURRENT_USER, InstallationsKey);
+        }
+    }
+    const ScratchDir& dir() const { return dir_; }
+    const JreTestEnvironment& environment() const { return environment_; }
+    std::string normalized(const std::string& relative) const {
+        return normalizePath(dir_.file(relative), false);
+    }
+    int runs(const std::string& runtime) const { return runCount(dir_.file(runtime + "\\bin")); }
+
+private:
+    JreTestEnvironment environment_;
+    ScratchDir dir_;
+    std::vector<std::unique_ptr<ScopedVariable>> variables_;
+    std::string applicationId_;
+};
+
+const char* kindName(LocationKind kind) {
+    switch (kind) {
+        case LocationKind::None: return "None";
+        case LocationKind::SearchPath: return "SearchPath";
+        case LocationKind::Directory: return "Directory";
+        case LocationKind::EnvironmentVariable: return "EnvironmentVariable";
+        case LocationKind::Registry: return "Registry";
+    }
+    return "?";
+}
+
+}  // namespace
+
+TEST(JreSearch, SourcesAreTriedInOrder) {
+    struct Row {
+        const char* name;
+        Arrangement arrangement;
+        LocationKind kind;
+        const char* location;  // expected location text (placeholders filled)
+        const char* javaExe;   // below the scratch directory; "" when nothing is found
+    } rows[] = {
+        {"B entry relative to the executable",
+         {{{"rt", "1.8.0_51"}}, {}, {}, {{Key::SearchSequence, "B{rel}\\rt"}}},
+         LocationKind::Directory, "{rel}\\rt", "rt\\bin\\java.exe"},
+        {"empty and lower-case entries are skipped",
+         {{{"rt", "1.8.0_51"}, {"ok", "1.7.0"}}, {}, {},
+          {{Key::SearchSequence, ";;b{dir}\\rt;y;;B{dir}\\ok;"}}},
+         LocationKind::Directory, "{dir}\\ok", "ok\\bin\\java.exe"},
+        {"first accepted entry wins",
+         {{{"old", "1.5.0_22"}, {"a", "1.7.0"}, {"b", "1.8.0"}}, {}, {},
+          {{Key::SearchSequence, "B{dir}\\old;B{dir}\\a;B{dir}\\b"}, {Key::MinJavaVersion, "1.6"}}},
+         LocationKind::Directory, "{dir}\\a", "a\\bin\\java.exe"},
+        {"JDK directory through its embedded runtime",
+         {{{"jdk\\jre", "1.8.0"}, {"jdk", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "R{dir}\\jdk"}}},
+         LocationKind::Directory, "{dir}\\jdk", "jdk\\jre\\bin\\java.exe"},
+        {"preferred location comes before the sequence",
+         {{{"a", "1.7.0"}, {"pref", "1.8.0"}}, {{".tessel\\pref_jre.cfg", "{dir}\\pref\r\n\r\n"}}, {},
+          {{Key::SearchSequence, "B{dir}\\a"}, {Key::ApplicationDirectory, "{dir}"}}},
+         LocationKind::Directory, "{dir}\\pref", "pref\\bin\\java.exe"},
+        {"unusable preferred location is passed over",
+         {{{"a", "1.7.0"}}, {{".tessel\\pref_jre.cfg", "{dir}\\nothing"}}, {},
+          {{Key::SearchSequence, "B{dir}\\a"}, {Key::ApplicationDirectory, "{dir}"}}},
+         LocationKind::Directory, "{dir}\\a", "a\\bin\\java.exe"},
+        {"installer location comes after the sequence and before the relative pass",
+         {{{"old", "1.5.0_22"}, {"inst", "1.8.0"}}, {{".tessel\\inst_jre.cfg", "{dir}\\inst"}}, {},
+          {{Key::SearchSequence, "B{dir}\\old"}, {Key::MinJavaVersion, "1.6"},
+           {Key::ApplicationDirectory, "{dir}"}}},
+         LocationKind::Directory, "{dir}\\inst", "inst\\bin\\java.exe"},
+        {"relative pass takes an out-of-range B runtime",
+         {{{"old", "1.5.0_22"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\old"}, {Key::MinJavaVersion, "1.6"}}},
+         LocationKind::Directory, "{dir}\\old", "old\\bin\\java.exe"},
+        {"absolute A entry is not retried",
+         {{{"old", "1.5.0_22"}}, {}, {}, {{Key::SearchSequence, "A{dir}\\old"}, {Key::MinJavaVersion, "1.6"}}},
+         LocationKind::None, "", ""},
+        {"relative A entry is retried",
+         {{{"old", "1.5.0_22"}}, {}, {}, {{Key::SearchSequence, "A{rel}\\old"}, {Key::MinJavaVersion, "1.6"}}},
+         LocationKind::Directory, "{rel}\\old", "old\\bin\\java.exe"},
+        {"variable with forward slashes",
+         {{{"rt", "1.8.0"}}, {}, {{"KARVO_TEST_JH", "{dir/}/rt"}}, {{Key::SearchSequence, "EKARVO_TEST_JH"}}},
+         LocationKind::EnvironmentVariable, "KARVO_TEST_JH", "rt\\bin\\java.exe"},
+        {"variable refuses a pre-release that a directory accepts",
+         {{{"rt", "1.8.0-ea"}}, {}, {{"KARVO_TEST_JH", "{dir}\\rt"}},
+          {{Key::SearchSequence, "EKARVO_TEST_JH;A{dir}\\rt"}}},
+         LocationKind::Directory, "{dir}\\rt", "rt\\bin\\java.exe"},
+        {"launcher variables expand in entries",
+         {{{"rt", "1.8.0"}}, {}, {{"KARVO_TEST_DIR", "{dir}"}}, {{Key::SearchSequence, "B${KARVO_TEST_DIR}\\rt"}}},
+         LocationKind::Directory, "{dir}\\rt", "rt\\bin\\java.exe"},
+        {"S entry finds java.exe on PATH",
+         {{{"rt", "1.8.0"}}, {}, {{"PATH", "{dir}\\rt\\bin"}}, {{Key::SearchSequence, "S"}}},
+         LocationKind::SearchPath, "", "rt\\bin\\java.exe"},
+        {"earlier installation of the application",
+         {{{"second\\jre", "1.8.0"}}, {}, {}, {{Key::SearchSequence, ""}}, "{dir}\\first;;{dir}\\second"},
+         LocationKind::Registry, "", "second\\jre\\bin\\java.exe"},
+        {"KARVO_JAVA_HOME when the sequence is empty",
+         {{{"rt", "1.8.0"}}, {}, {{"KARVO_JAVA_HOME", "{dir}\\rt"}}, {}},
+         LocationKind::EnvironmentVariable, "KARVO_JAVA_HOME", "rt\\bin\\java.exe"},
+        {"TESSEL_JAVA_HOME after KARVO_JAVA_HOME",
+         {{{"old", "1.5.0_22"}, {"rt", "1.8.0"}}, {},
+          {{"KARVO_JAVA_HOME", "{dir}\\old"}, {"TESSEL_JAVA_HOME", "{dir}\\rt"}},
+          {{Key::MinJavaVersion, "1.6"}}},
+         LocationKind::EnvironmentVariable, "TESSEL_JAVA_HOME", "rt\\bin\\java.exe"},
+        {"nothing anywhere", {{}, {}, {}, {{Key::SearchSequence, "B{dir}\\none;Y;EKARVO_TEST_JH;S"}}},
+         LocationKind::None, "", ""},
+    };
+    for (const auto& row : rows) {
+        ArrangedSearch search("search", row.arrangement);
+        std::string javaExe, location;
+        const LocationKind kind = searchJvm(javaExe, location);
+        EXPECT_STREQ(kindName(kind), kindName(row.kind)) << row.name;
+        if (row.kind == LocationKind::None) continue;
+        EXPECT_EQ(location, fill(row.location, search.dir())) << row.name;
+        EXPECT_EQ(javaExe, search.normalized(row.javaExe)) << row.name;
+    }
+}
+
+TEST(JreSearch, EmptySequenceStillTriesEveryFixedSource) {
+    ArrangedSearch search("searchorder", {{}, {{".tessel\\pref_jre.cfg", "{dir}\\p"},
+                                                {".tessel\\inst_jre.cfg", "{dir}\\i"}},
+                                          {}, {{Key::ApplicationDirectory, "{dir}"}}, "{dir}\\prev"});
+    std::string javaExe, location;
+    EXPECT_EQ(searchJvm(javaExe, location), LocationKind::None);
+    if (!search.environment().hasLog()) return;
+    const std::vector<std::string> milestones = {
+        "Searching for a JVM",
+        fill("Has preferred location {dir}\\p", search.dir()),
+        fill("Has installer location {dir}\\i", search.dir()),
+        fill("found installations: {dir}\\prev", search.dir()),
+        "Search sequence finished",
+    };
+    std::vector<std::string> seen;
+    for (const auto& line : search.environment().logLines()) {
+        if (std::find(milestones.begin(), milestones.end(), line) != milestones.end())
+            seen.push_back(line);
+    }
+    EXPECT_EQ(seen, milestones);
+}
+
+TEST(JreSearch, LocationFilesGiveTheirFirstLine) {
+    struct Row {
+        const char* name;
+        std::optional<std::string> contents;  // nothing: no file
+        bool read;
+        const char* line;
+    } rows[] = {
+        {"line with CR LF", std::string("c:\\jre\r\nsecond\n"), true, "c:\\jre"},
+        {"several line ends", std::string("c:\\jre\r\r\n\n"), true, "c:\\jre"},
+        {"empty first line", std::string("\nc:\\jre\n"), true, ""},
+        {"no line end", std::string("c:\\jre"), true, "c:\\jre"},
+        {"empty file", std::string(""), false, ""},
+        {"no file", std::nullopt, false, ""},
+    };
+    for (const auto& row : rows) {
+        Texts files;
+        if (row.contents) files[".tessel\\pref_jre.cfg"] = *row.contents;
+        ArrangedSearch search("locfile", {{}, files, {}, {{Key::ApplicationDirectory, "{dir}"}}});
+        std::string line;
+        EXPECT_EQ(readLocationFile(line, "\\.tessel\\pref_jre.cfg"), row.read) << row.name;
+        if (row.read) {
+            EXPECT_EQ(line, row.line) << row.name;
+        }
+    }
+}
+
+TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
+    const std::map<ConfigKey, std::string> messages = {
+        {Key::MessageNoJvmFound, "none {0}"},
+        {Key::MessageJavaHomeVariableBroken, "var {0}"},
+        {Key::MessageJvmDamaged, "dir {0}"},
+        {Key::MessageJvmStartFailed, "reg failed"},
+    };
+    struct Row {
+        const char* name;
+        Arrangement arrangement;
+        const char* library;  // fixture placed as rt\bin\client\jvm.dll, or nullptr
+        bool showErrors;
+        bool loads;
+        bool pathGrows;       // a library was loaded, so PATH keeps its bin directory
+        const char* message;  // "" for none
+    } rows[] = {
+        {"nothing found", {{}, {}, {}, {}}, nullptr, true, false, false, "none 32"},
+        {"nothing found, errors not shown", {{}, {}, {}, {}}, nullptr, false, false, false, ""},
+        {"variable's runtime has no JVM library",
+         {{{"rt", "1.8.0"}}, {}, {{"KARVO_TEST_JH", "{dir}\\rt"}}, {{Key::SearchSequence, "EKARVO_TEST_JH"}}},
+         nullptr, true, false, false, "var KARVO_TEST_JH"},
+        {"directory runtime's library lacks the entry point",
+         {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "noexports.dll", true,
+         false, true, "dir {dir}\\rt"},
+        {"directory runtime's library does not load",
+         {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "failload.dll", true,
+         false, false, "dir {dir}\\rt"},
+        {"search path runtime does not load",
+         {{{"rt", "1.8.0"}}, {}, {{"PATH", "{dir}\\rt\\bin"}}, {{Key::SearchSequence, "S"}}}, nullptr,
+         true, false, false, "none 32"},
+        {"earlier installation does not load",
+         {{{"inst\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\inst"}, nullptr, true, false, false, "reg failed"},
+        {"a working library",
+         {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "jvm.dll", true, true, true, ""},
+    };
+    for (const auto& row : rows) {
+        Arrangement arrangement = row.arrangement;
+        for (const auto& [key, text] : messages) arrangement.keys[key] = text;
+        ArrangedSearch search("loaddll", arrangement);
+        const std::string library = search.dir().file("rt\\bin\\client\\jvm.dll");
+        if (row.library) copyFixture("jvmvariants", row.library, library);
+        const std::string pathBefore = environmentVariable("PATH");
+
+        testing::internal::CaptureStderr();
+        const bool loaded = LoadDLL(row.showErrors);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(loaded, row.loads) << row.name;
+        const std::string message = fill(row.message, search.dir());
+        if (message.empty()) {
+            EXPECT_EQ(err, "") << row.name;
+        } else {
+            EXPECT_EQ(err.rfind(message, 0), 0u) << row.name << ": " << err;
+            EXPECT_EQ(err.find(message, 1), std::string::npos) << row.name << ": shown once";
+        }
+        const std::string bin = search.normalized("rt\\bin");
+        EXPECT_EQ(environmentVariable("PATH"), row.pathGrows ? pathBefore + ";" + bin : pathBefore)
+            << row.name;
+        if (row.loads) {
+            EXPECT_EQ(jvmHome(), bin + "\\..") << row.name;
+            EXPECT_NE(createJavaVMEntry(), nullptr) << row.name;
+        }
+        if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
+    }
+}

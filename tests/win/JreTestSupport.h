@@ -1,0 +1,209 @@
+// Runtime directory layouts for the runtime search tests: copies of the fake java.exe and of
+// the stand-in JVM libraries, the per-user version cache of those copies, the log of this
+// process and a private temporary directory, all removed again at the end.
+#pragma once
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "config/PathOps.h"
+#include "config/PathText.h"
+#include "jre/VersionRules.h"
+#include "support/Log.h"
+#include "win/TestSupport.h"
+
+namespace karvo::test {
+
+inline std::string fixture(const std::string& name, const std::string& file) {
+    return buildDirectory() + "fixtures\\" + name + "\\" + file;
+}
+
+inline void makeDirectories(const std::string& path) {
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+inline void copyFixture(const std::string& name, const std::string& file, const std::string& to) {
+    makeDirectories(std::string(directoryOf(to)));
+    ASSERT_TRUE(CopyFileA(fixture(name, file).c_str(), to.c_str(), FALSE)) << to;
+}
+
+// directory\bin\java.exe (the fake) with its banner, exit code and delay.
+inline void makeJavaRuntime(const std::string& directory, const std::string& banner,
+                            int exitCode = 0, int delayMs = 0) {
+    copyFixture("fakejava", "java.exe", directory + "\\bin\\java.exe");
+    writeFile(directory + "\\bin\\fakejava.ini", "banner=" + banner + "\nexit=" +
+                                                     std::to_string(exitCode) + "\ndelay_ms=" +
+                                                     std::to_string(delayMs) + "\n");
+}
+
+inline std::string bannerFor(const std::string& version) { return "java version \"" + version + "\""; }
+
+// How often the fake java.exe in binDirectory was started.
+inline int runCount(const std::string& binDirectory) {
+    const auto text = readFile(binDirectory + "\\fakejava.runs");
+    return text ? static_cast<int>(lines(*text).size()) : 0;
+}
+
+// Files left in a directory (not counting subdirectories).
+inline std::vector<std::string> filesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+// Removes the key and then each parent in turn, for as long as the key holds nothing: keys
+// the tests created are gone afterwards, keys with other contents stay.
+inline void deleteEmptyKeys(HKEY root, std::string key) {
+    while (!key.empty()) {
+        HKEY handle;
+        if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
+            DWORD subkeys = 1, values = 1;
+            RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                             nullptr, nullptr, nullptr, nullptr);
+            RegCloseKey(handle);
+            if (subkeys != 0 || values != 0) return;
+            if (RegDeleteKeyA(root, key.c_str()) != ERROR_SUCCESS) return;
+        }
+        const auto slash = key.find_last_of('\\');
+        if (slash == std::string::npos || key.substr(0, slash) == "SOFTWARE") return;
+        key.resize(slash);
+    }
+}
+
+inline std::string environmentVariable(const char* name) {
+    char buffer[32768];
+    const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    return length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+// Sets (or, with nullptr, removes) a variable in both environment copies for one scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        char buffer[32768];
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+        had_ = length > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        if (length < sizeof buffer) old_.assign(buffer, length);
+        set(value);
+    }
+    ~ScopedVariable() { set(had_ ? old_.c_str() : nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    // The C runtime's _putenv also writes the system's copy, and removes a variable set to
+    // the empty text; the system's copy is therefore written last.
+    void set(const char* value) {
+        _putenv((name_ + "=" + (value ? value : "")).c_str());
+        SetEnvironmentVariableA(name_.c_str(), value);
+    }
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+// The log of this process (switched on before the first line is written) and a private
+// temporary directory for the version probes' files.
+class JreTestEnvironment {
+public:
+    JreTestEnvironment() : temp_("jretemp"), tmp_("TMP", temp_.path().c_str()), temp2_("TEMP", temp_.path().c_str()) {
+        logPath_ = processLog();
+        const auto text = logPath_ ? readFile(*logPath_) : std::nullopt;
+        logStart_ = text ? text->size() : 0;
+    }
+    ~JreTestEnvironment() { purgeVersionCache(); }
+
+    const std::string& tempDirectory() const { return temp_.path(); }
+    // The log lines written since this environment was made.
+    std::vector<std::string> logLines() const {
+        if (!logPath_) return {};
+        const auto text = readFile(*logPath_);
+        return text && text->size() >= logStart_ ? lines(text->substr(logStart_))
+                                                 : std::vector<std::string>{};
+    }
+    bool logged(const std::string& line) const {
+        for (const auto& l : logLines())
+            if (l == line) return true;
+        return false;
+    }
+    bool hasLog() const { return logPath_.has_value(); }
+    // Cache entries of the paths below a directory of this test are removed at the end.
+    void forgetCacheBelow(const std::string& directory) { cached_.push_back(directory); }
+
+private:
+    static std::optional<std::string> processLog() {
+        // One log directory for the whole process; the log file is decided once.
+        static ScratchDir logDirectory("jrelog");
+        static const std::optional<std::string> path = [] {
+            ScopedVariable on("KARVO_LOG", "yes");
+            ScopedVariable tmp("TMP", logDirectory.path().c_str());
+            return getLogFilePath();
+        }();
+        return path;
+    }
+    void purgeVersionCache() {
+        for (const std::string& directory : cached_) {
+            std::string prefix = versionCacheKeyName(normalizePath(directory, false));
+            const std::string root(VersionCacheRoot);
+            const std::string stem = prefix.substr(root.size());
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, root.substr(0, root.size() - 1).c_str(), 0,
+                              KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+                continue;
+            std::vector<std::string> doomed;
+            char name[1024];
+            for (DWORD index = 0;; ++index) {
+                DWORD length = sizeof name;
+                if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                    ERROR_SUCCESS)
+                    break;
+                if (std::string(name, length).rfind(stem, 0) == 0) doomed.emplace_back(name, length);
+            }
+            for (const auto& name : doomed) RegDeleteKeyA(key, name.c_str());
+            RegCloseKey(key);
+        }
+        deleteEmptyKeys(HKEY_CURRENT_USER, "SOFTWARE\\norvale-soft\\karvo\\jvms");
+    }
+
+    ScratchDir temp_;
+    ScopedVariable tmp_, temp2_;
+    std::optional<std::string> logPath_;
+    std::size_t logStart_ = 0;
+    std::vector<std::string> cached_;
+};
+
+}  // namespace karvo::test
+
+namespace karvo::test {
+
+// "{dir}" becomes the scratch directory, "{rel}" the same relative to the executable's
+// directory, "{dir/}" the scratch directory written with forward slashes.
+inline std::string fill(std::string text, const ScratchDir& dir) {
+    std::string slashed = dir.path();
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const std::pair<std::string, std::string> tokens[] = {
+        {"{dir}", dir.path()},
+        {"{rel}", dir.path().substr(buildDirectory().size())},
+        {"{dir/}", slashed},
+    };
+    for (const auto& [token, value] : tokens) {
+        for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
+            text.replace(at, token.size(), value);
+    }
+    return text;
+}
+
+}  // namespace karvo::test
