@@ -104,8 +104,15 @@ bool pathExists(const std::string& path) {
 }
 
 bool getFileWriteTime(const std::string& path, std::uint64_t* lastWriteTime) {
+    // The system finds no directory spelled with a trailing backslash ("C:\\lib\\"), though
+    // users write them that way; the look-up goes without it. A drive root keeps it.
+    std::string lookup = path;
+    if (lookup.size() > 3 && lookup.back() == '\\' && lookup[lookup.size() - 2] != ':' &&
+        lookup[lookup.size() - 2] != '\\') {
+        lookup.pop_back();
+    }
     WIN32_FIND_DATAA data;
-    UniqueFind find(FindFirstFileA(path.c_str(), &data));
+    UniqueFind find(FindFirstFileA(lookup.c_str(), &data));
     if (!find) return false;
     if (lastWriteTime) {
         *lastWriteTime = std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 |
