@@ -8,11 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
+#include "config/Messages.h"
+#include "core/ChildCommandLine.h"
 #include "core/CommandLine.h"
+#include "core/NativeLibraryPath.h"
 #include "core/ServiceControl.h"
 #include "core/ServiceName.h"
+#include "core/ServiceSupervisor.h"
 #include "core/StartupEnvironment.h"
+#include "jre/JreSearch.h"
+#include "launch/JavaVMLauncher.h"
 #include "launch/ArgumentSplitter.h"
 #include "support/Log.h"
 #include "support/TextConv.h"
@@ -20,17 +27,6 @@
 
 namespace karvo {
 namespace {
-
-// The last argument of the child's command line, put there by the service process.
-constexpr std::u16string_view ChildMarker = u"__tsl_restart";
-
-// A step whose unit is not part of this build ends the process plainly: reporting success
-// for work that was never done would be worse than stopping.
-[[noreturn]] void stepNotBuilt(const char* step) {
-    std::fprintf(stderr, "This launcher build cannot %s yet.\n", step);
-    std::fflush(nullptr);
-    std::exit(1);
-}
 
 int runCommand(const ParsedCommand& parsed) {
     const int configuredStartType = installStartType(getConfigInt(Key::LauncherType));
@@ -64,14 +60,33 @@ int runCommand(const ParsedCommand& parsed) {
 // thread and returns only when the service has stopped. Started from a console, the
 // dispatcher fails at once (1063), which is logged and not an error of this process.
 int runServiceProcess() {
-    stepNotBuilt("run as a service");
+    // The table keeps its own copy: serviceMain replaces ServiceName while the dispatcher
+    // still holds the table.
+    std::string tableName = serviceName();
+    SERVICE_TABLE_ENTRYA table[] = {{tableName.data(), serviceMain}, {nullptr, nullptr}};
+    logMessage("calling StartServiceCtrlDispatcher");
+    if (!StartServiceCtrlDispatcherA(table))
+        logMessage("StartServiceCtrlDispatcher failed with error %d",
+                   static_cast<int>(GetLastError()));
+    logMessage("StartServiceCtrlDispatcher returned");
+    return 0;
 }
 
 // The supervised child: hosts the Java program in this process.
 int runJavaHost(std::vector<std::u16string> arguments) {
     arguments.pop_back();  // the marker
-    (void)arguments;
-    stepNotBuilt("extract its included files");
+    if (extractIncludedFiles() != 0)
+        exitWithConfiguredMessage(Key::MessageInternalError, InternalError::Extraction);
+    prepareNativeLibraryPath();
+    // The service process answers console events; the child must not die of them before
+    // the Java program has read its shutdown code.
+    logMessage("registering ConsoleCtrlHandler");
+    SetConsoleCtrlHandler(consoleEventHandler, TRUE);
+    // A failed search has already shown its message; the orderly exit flushes the streams.
+    if (!LoadDLL(true)) std::exit(1);
+    // The arguments now start with the service name the service process put first.
+    if (!launchJavaProgram(arguments, true)) std::exit(1);
+    return 0;
 }
 
 int runWithoutCommand() {
@@ -79,7 +94,7 @@ int runWithoutCommand() {
     logMessage("command line %S", wideChars(commandLine));
     std::vector<std::u16string> arguments = splitArguments(commandLine);
     if (!arguments.empty()) arguments.erase(arguments.begin());  // the program path
-    if (arguments.empty() || arguments.back() != ChildMarker) return runServiceProcess();
+    if (arguments.empty() || arguments.back() != RestartMarker) return runServiceProcess();
     return runJavaHost(std::move(arguments));
 }
 

@@ -8,6 +8,7 @@
 #include "config/LauncherConfig.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
+#include "support/TextConv.h"
 #include "support/WinHandles.h"
 
 namespace karvo {
@@ -59,18 +60,18 @@ int installService(int startType, bool interactive) {
         std::printf("Could not open SCManager.\n");
         return 1;
     }
-    const std::string imagePath = imagePathForService();
+    // Created through the wide call, with the texts converted exactly as the ANSI call
+    // would convert them: Wine's ANSI call keeps only the first name of a dependency list.
+    const std::u16string wideName = toWide(serviceName(), CP_ACP);
+    const std::u16string imagePath = toWide(imagePathForService(), fileApiCodePage());
+    const auto dependencies = buildDependencyList();
+    const std::u16string wideDependencies = dependencies ? toWide(*dependencies, CP_ACP) : u"";
     const DWORD type =
         SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
-    UniqueService service;
-    {
-        const auto dependencies = buildDependencyList();
-        service.reset(CreateServiceA(manager.get(), name(), name(), SERVICE_ALL_ACCESS, type,
-                                     static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL,
-                                     imagePath.c_str(), nullptr, nullptr,
-                                     dependencies ? dependencies->c_str() : nullptr, nullptr,
-                                     nullptr));
-    }
+    UniqueService service(CreateServiceW(
+        manager.get(), wideChars(wideName), wideChars(wideName), SERVICE_ALL_ACCESS, type,
+        static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, wideChars(imagePath), nullptr,
+        nullptr, dependencies ? wideChars(wideDependencies) : nullptr, nullptr, nullptr));
     if (!service) {
         std::printf("Could not create service.\n");
         return 1;

@@ -1,0 +1,294 @@
+// The service-control commands of a configured launcher against the real Service Control
+// Manager: what they print, their exit codes, and what the manager has registered.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/TextConv.h"
+#include "win/TestSupport.h"
+
+using namespace karvo;
+using namespace karvo::test;
+using namespace std::string_literals;
+
+namespace {
+
+// Stops and deletes a service by name at the end of a test, whatever the test did.
+class ServiceCleanup {
+public:
+    explicit ServiceCleanup(std::string name) : name_(std::move(name)) {}
+    ~ServiceCleanup() { remove(name_); }
+    ServiceCleanup(const ServiceCleanup&) = delete;
+    ServiceCleanup& operator=(const ServiceCleanup&) = delete;
+
+    static void remove(const std::string& name) {
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        if (!manager) return;
+        if (SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_STOP | DELETE)) {
+            SERVICE_STATUS status;
+            ControlService(service, SERVICE_CONTROL_STOP, &status);
+            DeleteService(service);
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+    }
+
+private:
+    std::string name_;
+};
+
+struct Registration {
+    DWORD type = 0;
+    DWORD startType = 0;
+    DWORD errorControl = 0;
+    std::string binaryPath;
+    std::string dependencies;  // NUL-separated, without the final NUL
+    std::string startName;
+    std::u16string description;
+};
+
+// The list as the manager keeps it in the registry (Wine's configuration query leaves the
+// dependencies out).
+std::string registeredDependencies(const std::string& name) {
+    const std::u16string key = u"SYSTEM\\CurrentControlSet\\Services\\" + toWide(name, CP_ACP);
+    char16_t buffer[4096] = {};
+    DWORD size = sizeof buffer - 4;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, wideChars(key), L"DependOnService", RRF_RT_REG_MULTI_SZ,
+                     nullptr, buffer, &size) != ERROR_SUCCESS)
+        return "";
+    std::string list;
+    for (const char16_t* d = buffer; *d; d += std::char_traits<char16_t>::length(d) + 1) {
+        if (!list.empty()) list.push_back('\0');
+        list += toNarrow(d, CP_ACP);
+    }
+    return list;
+}
+
+std::optional<Registration> registration(const std::string& name) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager) return std::nullopt;
+    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
+    std::optional<Registration> result;
+    if (service) {
+        std::vector<std::uint64_t> buffer(8192);
+        DWORD needed = 0;
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+        if (QueryServiceConfigA(service, config, 8192 * 8, &needed)) {
+            Registration r;
+            r.type = config->dwServiceType;
+            r.startType = config->dwStartType;
+            r.errorControl = config->dwErrorControl;
+            r.binaryPath = config->lpBinaryPathName ? config->lpBinaryPathName : "";
+            r.startName = config->lpServiceStartName ? config->lpServiceStartName : "";
+            r.dependencies = registeredDependencies(name);
+            std::vector<std::uint64_t> descriptionBuffer(8192);
+            if (QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION,
+                                     reinterpret_cast<BYTE*>(descriptionBuffer.data()),
+                                     8192 * 8, &needed)) {
+                auto* text = reinterpret_cast<SERVICE_DESCRIPTIONW*>(descriptionBuffer.data());
+                r.description = fromWideChars(text->lpDescription);
+            }
+            result = r;
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return result;
+}
+
+// A configured launcher in its own scratch directory.
+struct Launcher {
+    ScratchDir dir;
+    std::string exe;
+
+    Launcher(const std::string& dirName, std::map<ConfigKey, std::string> texts,
+             std::map<ConfigKey, std::u16string> wides = {}, const char* exeName = "svc.exe",
+             std::vector<ConfigKey> absent = {})
+        : dir(dirName), exe(dir.file(exeName)) {
+        ConfigBlock block = blockWith(std::move(texts), std::move(wides));
+        std::erase_if(block.texts, [&](const auto& entry) {
+            return std::find(absent.begin(), absent.end(), entry.first) != absent.end();
+        });
+        writeConfiguredExe(exe, block);
+    }
+
+    RunResult run(const std::string& tail) const {
+        RunOptions options;
+        options.timeoutMs = 60000;
+        options.unsetEnvironment = {"KARVO_LOG", "TESSEL_LOG"};
+        return runProcess("\"" + exe + "\" " + tail, options);
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST(ServiceControl, InstallRegistersTheService) {
+    struct Row {
+        const char* name;
+        const char* tail;
+        std::map<ConfigKey, std::string> texts;
+        std::map<ConfigKey, std::u16string> wides;
+        DWORD type;
+        DWORD startType;
+        std::string dependencies;
+        std::u16string description;
+        std::vector<ConfigKey> absent = {};
+    } rows[] = {
+        {"prefix makes the service interactive", "/install", {{Key::LauncherType, "4"}}, {},
+         SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START, "", u""},
+        {"switch makes it an own-process service", "/install non-interactive",
+         {{Key::LauncherType, "4"}}, {}, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, "", u""},
+        {"absent launcher type installs on demand", "-install non-interactive", {}, {},
+         SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, "", u"", {Key::LauncherType}},
+        {"other launcher type installs on demand", "--install non-interactive",
+         {{Key::LauncherType, "2"}}, {}, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, "",
+         u""},
+        {"install-auto ignores the launcher type", "/install-auto non-interactive",
+         {{Key::LauncherType, "2"}}, {}, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, "", u""},
+        {"install-demand ignores the launcher type", "/install-demand non-interactive",
+         {{Key::LauncherType, "4"}}, {}, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, "",
+         u""},
+        {"dependencies without empty names", "/install-demand non-interactive",
+         {{Key::Dependencies, ",RpcSs,,PlugPlay,"}}, {}, SERVICE_WIN32_OWN_PROCESS,
+         SERVICE_DEMAND_START, "RpcSs\0PlugPlay"s, u""},
+        {"wide description", "/install-demand non-interactive", {},
+         {{Key::Description, u"Runs the \u00e9t\u00e9 reports \u65e5\u672c"}},
+         SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, "", u"Runs the \u00e9t\u00e9 reports \u65e5\u672c"},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoInstall");
+        ServiceCleanup cleanup(name);
+        auto texts = row.texts;
+        texts[Key::ServiceName] = name;
+        Launcher launcher("install", texts, row.wides, "svc.exe", row.absent);
+
+        const auto run = launcher.run(row.tail);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, 0u) << row.name;
+        EXPECT_EQ(lines(run.out), Lines{"Installed service '" + name + "'."}) << row.name;
+
+        const auto registered = registration(name);
+        ASSERT_TRUE(registered.has_value()) << row.name;
+        EXPECT_EQ(registered->type, row.type) << row.name;
+        EXPECT_EQ(registered->startType, row.startType) << row.name;
+        EXPECT_EQ(registered->errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL)) << row.name;
+        EXPECT_EQ(registered->binaryPath, launcher.exe) << row.name;
+        EXPECT_EQ(registered->dependencies, row.dependencies) << row.name;
+        EXPECT_EQ(registered->description, row.description) << row.name;
+    }
+}
+
+TEST(ServiceControl, ImagePathWithABlankIsQuoted) {
+    // Unquoted, the manager would try "...\with.exe" for "...\with blank\svc.exe" first.
+    const std::string name = uniqueName("KarvoQuoted");
+    ServiceCleanup cleanup(name);
+    Launcher launcher("with blank", {{Key::ServiceName, name}}, {}, "my svc.exe");
+    const auto run = launcher.run("/install-demand");
+    ASSERT_EQ(run.exitCode, 0u) << run.out;
+    const auto registered = registration(name);
+    ASSERT_TRUE(registered.has_value());
+    EXPECT_EQ(registered->binaryPath, "\"" + launcher.exe + "\"");
+}
+
+TEST(ServiceControl, ExplicitNameReplacesTheConfiguredOne) {
+    const std::string configured = uniqueName("KarvoConfigured");
+    const std::string given = uniqueName("Karvo Given ");  // blanks are part of the name
+    ServiceCleanup cleanConfigured(configured), cleanGiven(given);
+    Launcher launcher("explicit", {{Key::ServiceName, configured}});
+
+    const auto run = launcher.run("/install non-interactive non-interactive " + given);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(lines(run.out), Lines{"Installed service '" + given + "'."});
+    EXPECT_TRUE(registration(given).has_value());
+    EXPECT_FALSE(registration(configured).has_value());
+    ASSERT_TRUE(registration(given).has_value());
+    EXPECT_EQ(registration(given)->type, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+
+    EXPECT_EQ(launcher.run("/status " + given).exitCode, 3u);
+    const auto removed = launcher.run("/uninstall " + given);
+    EXPECT_EQ(lines(removed.out),
+              (Lines{"Service is already stopped.", "Uninstalled service '" + given + "'."}));
+}
+
+TEST(ServiceControl, CommandsOnAStoppedService) {
+    struct Row {
+        const char* name;
+        const char* tail;
+        DWORD exitCode;
+        Lines out;  // "%s" stands for the service name
+    } rows[] = {
+        {"status of an automatic service", "/status", 3, {"Not running.", "Auto-start."}},
+        {"status of a demand service", "/status", 3, {"Not running."}},
+        {"stop", "/stop", 0, {"Service is already stopped."}},
+        {"install over it stops it first", "/install-auto", 0,
+         {"Service is already stopped.", "Installed service '%s'."}},
+        {"uninstall", "/uninstall", 0,
+         {"Service is already stopped.", "Uninstalled service '%s'."}},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoStopped");
+        ServiceCleanup cleanup(name);
+        Launcher launcher("stopped", {{Key::ServiceName, name}});
+        const bool automatic = std::string(row.name) != "status of a demand service";
+        ASSERT_EQ(launcher.run(automatic ? "/install-auto" : "/install-demand").exitCode, 0u);
+
+        const auto run = launcher.run(row.tail);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, row.exitCode) << row.name;
+        Lines expected;
+        for (auto line : row.out) {
+            if (const auto at = line.find("%s"); at != std::string::npos) line.replace(at, 2, name);
+            expected.push_back(line);
+        }
+        EXPECT_EQ(lines(run.out), expected) << row.name;
+    }
+}
+
+TEST(ServiceControl, CommandsOnAMissingService) {
+    struct Row {
+        const char* name;
+        const char* tail;
+        DWORD exitCode;
+        Lines out;
+    } rows[] = {
+        {"start", "/start", 1, {"Could not start service. Error code: 1060"}},
+        {"stop", "/stop", 1, {"Could not stop service."}},
+        {"status", "/status", 1, {"Could not get status."}},
+        {"uninstall", "/uninstall", 1, {"Could not delete service."}},
+    };
+    for (const auto& row : rows) {
+        Launcher launcher("missing", {{Key::ServiceName, uniqueName("KarvoMissing")}});
+        const auto run = launcher.run(row.tail);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, row.exitCode) << row.name;
+        EXPECT_EQ(lines(run.out), row.out) << row.name;
+    }
+}
+
+TEST(ServiceControl, InstallAndStartStartsEvenAfterAFailedInstall) {
+    // An empty name cannot be created; the start is still tried and decides the exit code.
+    Launcher launcher("emptyname", {});
+    const auto run = launcher.run("/install-and-start");
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u);
+    const auto out = lines(run.out);
+    ASSERT_EQ(out.size(), 2u) << run.out;
+    EXPECT_EQ(out[0], "Could not create service.");
+    EXPECT_EQ(out[1].rfind("Could not start service. Error code: ", 0), 0u) << out[1];
+}
+
+TEST(ServiceControl, RunningServiceOfTheSystem) {
+    // A service the prefix keeps running: the launcher only looks at it.
+    Launcher launcher("running", {{Key::ServiceName, uniqueName("KarvoUnused")}});
+    const auto status = launcher.run("/status PlugPlay");
+    EXPECT_EQ(status.exitCode, 0u);
+    ASSERT_FALSE(lines(status.out).empty());
+    EXPECT_EQ(lines(status.out)[0], "Running.");
+
+    const auto start = launcher.run("/start PlugPlay");
+    EXPECT_EQ(start.exitCode, 0u);
+    EXPECT_EQ(lines(start.out), Lines{"Service is already running."});
+}
