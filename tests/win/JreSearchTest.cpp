@@ -299,3 +299,55 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
     }
 }
+
+TEST(JreSearch, LauncherChildReportsOnStandardError) {
+    struct Row {
+        const char* name;
+        Runtimes runtimes;
+        bool packed;           // rt holds packed jars and the fake unpacker
+        const char* sequence;
+        const char* out;       // expected on standard output ("" for nothing)
+        const char* message;   // expected first line on standard error
+    } rows[] = {
+        {"no runtime anywhere", {}, false, "B.\\none", "", "none 32"},
+        {"runtime beside the executable without a JVM library", {{"rt", "1.8.0"}}, false, "B.\\rt",
+         "", "dir .\\rt"},
+        {"packed runtime is prepared first", {{"rt", "1.8.0"}}, true, "B.\\rt", "Preparing JRE ...",
+         "dir .\\rt"},
+    };
+    for (const auto& row : rows) {
+        ScratchDir dir("childsearch");
+        JreTestEnvironment environment;
+        environment.forgetCacheBelow(dir.path());
+        for (const auto& [directory, version] : row.runtimes)
+            makeJavaRuntime(dir.file(directory), bannerFor(version));
+        if (row.packed) {
+            copyFixture("fakejava", "unpack200.exe", dir.file("rt\\bin\\unpack200.exe"));
+            makeDirectories(dir.file("rt\\lib"));
+            writeFile(dir.file("rt\\lib\\rt.jar.pack"), "x");
+            writeFile(dir.file("rt\\lib\\jsse.jar.pack"), "x");
+        }
+        const std::string exe = dir.file("childsearch.exe");
+        writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("childsearch")},
+                                           {Key::SearchSequence, row.sequence},
+                                           {Key::MessageNoJvmFound, "none {0}"},
+                                           {Key::MessageJvmDamaged, "dir {0}"}}));
+        RunOptions options;
+        options.timeoutMs = 60000;
+        options.unsetEnvironment = {"KARVO_JAVA_HOME", "TESSEL_JAVA_HOME", "KARVO_LOG", "TESSEL_LOG"};
+        options.environment["TMP"] = dir.path();
+        options.environment["TEMP"] = dir.path();
+        const RunResult run = runProcess("\"" + exe + "\" __tsl_restart", options);
+        EXPECT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, 1u) << row.name;
+        const auto errLines = lines(run.err);
+        ASSERT_FALSE(errLines.empty()) << row.name;
+        EXPECT_EQ(errLines.front(), row.message) << row.name;
+        const auto outLines = lines(run.out);
+        EXPECT_EQ(outLines.empty() ? std::string() : outLines.front(), row.out) << row.name;
+        if (row.packed) {
+            EXPECT_TRUE(pathExists(dir.file("rt\\lib\\rt.jar"))) << row.name;
+            EXPECT_TRUE(pathExists(dir.file("rt\\lib\\jsse.jar"))) << row.name;
+        }
+    }
+}
