@@ -252,16 +252,17 @@ private:
                 refuse(element, source_, "an [[include]] table needs both name and source");
             const std::string name = narrowString(*nameNode, "included file name", MaxTextLength,
                                                   source_);
+            const std::string shown = nameNode->as_string()->get();
             if (const auto problem = includedFileNameProblem(name))
-                refuse(*nameNode, source_, "included file name '" + name + "' " + *problem);
+                refuse(*nameNode, source_, "included file name '" + shown + "' " + *problem);
             std::string folded = name;
             for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (!seen.insert(folded).second) {
                 refuse(*nameNode, source_,
-                       "included file name '" + name + "' is used twice (Windows ignores case)");
+                       "included file name '" + shown + "' is used twice (Windows ignores case)");
             }
             if (!sourceNode->is_string()) refuse(*sourceNode, source_, "source must be a string");
-            files_.push_back({name, readSource(*sourceNode, name)});
+            files_.push_back({name, readSource(*sourceNode, shown)});
             names += (names.empty() ? "" : ";") + name;
         }
         if (names.size() > MaxTextLength) {
