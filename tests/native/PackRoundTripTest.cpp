@@ -191,6 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "write_defaults = false"},
         ForeignCase{"CountLargerThanTheNames", texts({{2002, "3"}, {2003, "a.jar"}}), {{"a.jar", {1}}},
                     "do not list exactly the included files", "name = 'a.jar'"},
+        ForeignCase{"ValueBeyondTheLaunchersLimit", texts({{2001, "tk"}}), {},
+                    "key 2001 holds 2 characters, more than the launcher accepts (1)", "flavour = 'tk'"},
         ForeignCase{"EmptyNameEndsTheList", texts({{2002, "2"}, {2003, ";b.jar"}}), {},
                     "do not list exactly", "write_defaults = false"}),
     [](const auto& info) { return info.param.name; });

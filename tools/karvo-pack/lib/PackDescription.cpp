@@ -1,6 +1,7 @@
 #include "PackDescription.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <map>

@@ -5,6 +5,7 @@
 #include "PackDescription.h"
 #include "TomlText.h"
 #include "WindowsText.h"
+#include "support/TextLimits.h"
 
 namespace karvo::pack {
 namespace {
@@ -113,6 +114,15 @@ private:
                                 "shown is what the launcher reads (a repeated key's last value), "
                                 "and a rebuild stores the keys in order");
         }
+        for (const auto& [key, value] : tables_.texts) {
+            const auto* info = findConfigKey(key);
+            const bool named = info && info->kind != KeyKind::Wide;
+            if (value.size() > (named ? info->maxLength : MaxTextLength))
+                tooLong(key, value.size(), named ? info->maxLength : MaxTextLength);
+        }
+        for (const auto& [key, value] : tables_.wides) {
+            if (value.size() > MaxWideTextLength) tooLong(key, value.size(), MaxWideTextLength);
+        }
         if (!config_.includedKeysCanonical) {
             warnings_.push_back("keys 2002 and 2003 do not list exactly the included files; "
                                 "shown are the files the launcher extracts");
@@ -124,6 +134,12 @@ private:
                                 " bytes of further data follow the included files; a rebuild "
                                 "leaves them out");
         }
+    }
+
+    void tooLong(ConfigKey key, std::size_t length, std::size_t limit) {
+        warnings_.push_back("key " + std::to_string(key) + " holds " + std::to_string(length) +
+                            " characters, more than the launcher accepts (" +
+                            std::to_string(limit) + "); a rebuild refuses it");
     }
 
     void printTopLevel() {
