@@ -280,15 +280,133 @@ TEST(ServiceControl, InstallAndStartStartsEvenAfterAFailedInstall) {
     EXPECT_EQ(out[1].rfind("Could not start service. Error code: ", 0), 0u) << out[1];
 }
 
-TEST(ServiceControl, RunningServiceOfTheSystem) {
-    // A service the prefix keeps running: the launcher only looks at it.
-    Launcher launcher("running", {{Key::ServiceName, uniqueName("KarvoUnused")}});
-    const auto status = launcher.run("/status PlugPlay");
-    EXPECT_EQ(status.exitCode, 0u);
-    ASSERT_FALSE(lines(status.out).empty());
-    EXPECT_EQ(lines(status.out)[0], "Running.");
+namespace {
 
-    const auto start = launcher.run("/start PlugPlay");
-    EXPECT_EQ(start.exitCode, 0u);
-    EXPECT_EQ(lines(start.out), Lines{"Service is already running."});
+bool waitForState(const std::string& name, DWORD wanted, DWORD timeoutMs) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+    bool reached = false;
+    const DWORD start = GetTickCount();
+    while (service && !reached) {
+        SERVICE_STATUS status;
+        if (!QueryServiceStatus(service, &status)) break;
+        reached = status.dwCurrentState == wanted;
+        if (!reached && GetTickCount() - start > timeoutMs) break;
+        if (!reached) Sleep(100);
+    }
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return reached;
+}
+
+// The stand-in service of the fixtures, registered and started directly through the
+// manager; stopped, waited for and deleted at the end.
+class StubService {
+public:
+    StubService(std::string name, const char* mode, DWORD startType) : name_(std::move(name)) {
+        const std::string image =
+            "\"" + buildDirectory() + "fixtures\\controlstub\\controlstub.exe\" " + mode;
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        SC_HANDLE service = CreateServiceA(manager, name_.c_str(), name_.c_str(),
+                                           SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                           startType, SERVICE_ERROR_NORMAL, image.c_str(),
+                                           nullptr, nullptr, nullptr, nullptr, nullptr);
+        if (service) {
+            started_ = StartServiceA(service, 0, nullptr) &&
+                       waitForState(name_, SERVICE_RUNNING, 10000);
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+    }
+    ~StubService() {
+        requestStop();
+        waitForState(name_, SERVICE_STOPPED, 15000);
+        ServiceCleanup::remove(name_);
+    }
+    StubService(const StubService&) = delete;
+    StubService& operator=(const StubService&) = delete;
+
+    bool running() const { return started_; }
+    void requestStop() const {
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+        if (SC_HANDLE service = OpenServiceA(manager, name_.c_str(), SERVICE_STOP)) {
+            SERVICE_STATUS status;
+            ControlService(service, SERVICE_CONTROL_STOP, &status);
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+    }
+
+private:
+    std::string name_;
+    bool started_ = false;
+};
+
+}  // namespace
+
+TEST(ServiceControl, CommandsOnARunningService) {
+    struct Row {
+        const char* name;
+        const char* mode;
+        DWORD startType;
+        bool stopFirst;    // a stop request is already pending when the command runs
+        const char* tail;  // followed by the service name
+        DWORD exitCode;
+        Lines out;  // "%s" stands for the service name
+        DWORD stateAfter;
+    } rows[] = {
+        {"status of an automatic service", "prompt", SERVICE_AUTO_START, false, "/status", 0,
+         {"Running.", "Auto-start."}, SERVICE_RUNNING},
+        {"status of a demand service", "prompt", SERVICE_DEMAND_START, false, "/status", 0,
+         {"Running."}, SERVICE_RUNNING},
+        {"status while stopping", "stuck", SERVICE_DEMAND_START, true, "/status", 3,
+         {"Not running."}, SERVICE_STOP_PENDING},
+        {"start", "prompt", SERVICE_DEMAND_START, false, "/start", 0,
+         {"Service is already running."}, SERVICE_RUNNING},
+        {"stop waits through the progress", "prompt", SERVICE_DEMAND_START, false, "/stop", 0,
+         {"Stopping service '%s'.", "Service stopped"}, SERVICE_STOPPED},
+        {"stop that outlasts the wait hint", "stuck", SERVICE_DEMAND_START, false, "/stop", 0,
+         {"Stopping service '%s'.", "Error while stopping service"}, SERVICE_STOP_PENDING},
+        {"install over it stops it first", "prompt", SERVICE_DEMAND_START, false,
+         "/install-demand", 0,
+         {"Stopping service '%s'.", "Service stopped", "Installed service '%s'."},
+         SERVICE_STOPPED},
+        {"uninstall stops it first", "prompt", SERVICE_DEMAND_START, false, "/uninstall", 0,
+         {"Stopping service '%s'.", "Service stopped", "Uninstalled service '%s'."}, 0},
+    };
+    Launcher launcher("running", {{Key::ServiceName, uniqueName("KarvoUnused")}});
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoStub");
+        StubService stub(name, row.mode, row.startType);
+        ASSERT_TRUE(stub.running()) << row.name;
+        if (row.stopFirst) {
+            stub.requestStop();
+            ASSERT_TRUE(waitForState(name, SERVICE_STOP_PENDING, 5000)) << row.name;
+        }
+        const auto run = launcher.run(std::string(row.tail) + " " + name);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, row.exitCode) << row.name;
+        Lines expected;
+        for (auto line : row.out) {
+            if (const auto at = line.find("%s"); at != std::string::npos) line.replace(at, 2, name);
+            expected.push_back(line);
+        }
+        EXPECT_EQ(lines(run.out), expected) << row.name;
+        if (row.stateAfter != 0) EXPECT_TRUE(waitForState(name, row.stateAfter, 0)) << row.name;
+        else EXPECT_FALSE(registration(name).has_value()) << row.name;
+    }
+}
+
+TEST(ServiceControl, StartRunsAnInstalledService) {
+    const std::string name = uniqueName("KarvoStubStart");
+    StubService stub(name, "prompt", SERVICE_DEMAND_START);
+    ASSERT_TRUE(stub.running());
+    stub.requestStop();
+    ASSERT_TRUE(waitForState(name, SERVICE_STOPPED, 10000));
+
+    Launcher launcher("start", {{Key::ServiceName, name}});
+    const auto run = launcher.run("/start");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(lines(run.out), Lines{"Starting service '" + name + "'."});
+    EXPECT_TRUE(waitForState(name, SERVICE_RUNNING, 10000));
 }
