@@ -83,7 +83,9 @@ int extractIncludedFile(HANDLE executable, const std::string& target) {
 
 }  // namespace
 
-int extractIncludedFiles() { return extractIncludedFilesFrom(getExecutablePath(), includedDataOffset()); }
+int extractIncludedFiles() {
+    return extractIncludedFilesFrom(getExecutablePath(), includedDataOffset());
+}
 
 int extractIncludedFilesFrom(const std::string& executablePath, std::int64_t dataOffset) {
     logMessage("extracting files");
@@ -123,7 +125,8 @@ int extractIncludedFilesFrom(const std::string& executablePath, std::int64_t dat
         if (!subdirectory.empty()) {
             const std::string path = directory + "\\" + subdirectory;
             logMessage("creating directory %s", path.c_str());
-            if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            if (!CreateDirectoryA(path.c_str(), nullptr) &&
+                GetLastError() != ERROR_ALREADY_EXISTS) {
                 logError("failed to create directory %s", path.c_str());
             }
         }
@@ -157,6 +160,8 @@ int extractIncludedFilesFrom(const std::string& executablePath, std::int64_t dat
     return 0;
 }
 
-std::int64_t includedDataEnd() { return includedDataEndStorage(); }
+std::int64_t includedDataEnd() {
+    return includedDataEndStorage();
+}
 
 }  // namespace karvo

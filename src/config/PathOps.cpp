@@ -1,6 +1,7 @@
 #include "config/PathOps.h"
 
 #include <windows.h>
+// The shell header needs the Windows types first.
 #include <shlobj.h>
 
 #include <vector>
@@ -17,8 +18,8 @@ namespace {
 std::string collapse(const std::string& path) {
     const UINT codePage = fileApiCodePage();
     bool usedDefault = false;
-    std::string out =
-        toNarrow(collapseDoubledBackslashes<char16_t>(toWide(path, codePage)), codePage, &usedDefault);
+    std::string out = toNarrow(collapseDoubledBackslashes<char16_t>(toWide(path, codePage)),
+                               codePage, &usedDefault);
     return usedDefault ? path : out;
 }
 
@@ -54,9 +55,8 @@ std::optional<std::string> shellLongPathName(const std::string& path) {
     std::u16string wide = toWide(full, fileApiCodePage());
     LPITEMIDLIST item = nullptr;
     std::optional<std::string> result;
-    if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr,
-                                            reinterpret_cast<wchar_t*>(wide.data()), nullptr,
-                                            &item, nullptr))) {
+    if (SUCCEEDED(desktop->ParseDisplayName(
+            nullptr, nullptr, reinterpret_cast<wchar_t*>(wide.data()), nullptr, &item, nullptr))) {
         char longPath[MAX_PATH];
         if (SHGetPathFromIDListA(item, longPath)) result = longPath;
         IMalloc* allocator = nullptr;

@@ -1,11 +1,11 @@
 #include "config/TempDirectory.h"
 
+#include <direct.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <direct.h>
 #include <vector>
 
 #include "config/Messages.h"
@@ -24,7 +24,8 @@ std::string& launcherTempDirStorage() {
 
 std::string environmentValue(const char* name) {
     std::vector<char> buffer(MaxTextLength + 1);
-    const DWORD length = GetEnvironmentVariableA(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        GetEnvironmentVariableA(name, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0 || length >= buffer.size()) return {};
     return std::string(buffer.data(), length);
 }
@@ -57,9 +58,13 @@ std::string fallbackTempDirectory() {
 
 }  // namespace
 
-const std::string& launcherTempDir() { return launcherTempDirStorage(); }
+const std::string& launcherTempDir() {
+    return launcherTempDirStorage();
+}
 
-void setLauncherTempDir(std::string path) { launcherTempDirStorage() = std::move(path); }
+void setLauncherTempDir(std::string path) {
+    launcherTempDirStorage() = std::move(path);
+}
 
 std::string getTempDirectory() {
     std::vector<char> buffer(MaxTextLength + 1, '\0');
@@ -85,7 +90,8 @@ std::string getTempDirectory() {
 
 bool isWritableDirectory(const std::string& path) {
     char testDirectory[MaxTextLength + 1];
-    const int length = std::snprintf(testDirectory, sizeof testDirectory, "%s\\kvo_w_testdir", path.c_str());
+    const int length =
+        std::snprintf(testDirectory, sizeof testDirectory, "%s\\kvo_w_testdir", path.c_str());
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof testDirectory) return false;
     RemoveDirectoryA(testDirectory);
     const bool created = CreateDirectoryA(testDirectory, nullptr) != FALSE;

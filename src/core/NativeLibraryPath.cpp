@@ -18,7 +18,8 @@ namespace {
 // The inherited PATH, or nothing when there is none or it could never fit.
 std::optional<std::string> inheritedPath() {
     std::vector<char> buffer(MaxPathListLength + 1);
-    const DWORD length = GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0 || length >= buffer.size()) return std::nullopt;
     return std::string(buffer.data(), length);
 }
@@ -33,7 +34,8 @@ void prepareNativeLibraryPath() {
     if (!expandLauncherVariables(configured)) configured.clear();
 
     std::vector<std::string> directories;
-    for (const std::string& piece : splitPathList(configured)) directories.push_back(resolvePath(piece));
+    for (const std::string& piece : splitPathList(configured))
+        directories.push_back(resolvePath(piece));
     const NativePathResult built =
         buildNativeLibraryPath(directories, inheritedPath(), MaxPathListLength);
     for (const std::string& dropped : built.dropped) {

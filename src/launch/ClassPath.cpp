@@ -86,12 +86,18 @@ std::optional<ClassPathFailure> appendConfiguredClassPath(std::string& buffer,
                 break;
             }
             case 'D':
-            case 'A': found = appendPaths(buffer, argument, view); break;
-            case 'E': found = appendVariable(buffer, argument, mandatory, view, failure); break;
-            default: break;
+            case 'A':
+                found = appendPaths(buffer, argument, view);
+                break;
+            case 'E':
+                found = appendVariable(buffer, argument, mandatory, view, failure);
+                break;
+            default:
+                break;
         }
         if (failure) return failure;
-        if (mandatory && !found) return ClassPathFailure{Key::MessageClassPathEntryMissing, argument};
+        if (mandatory && !found)
+            return ClassPathFailure{Key::MessageClassPathEntryMissing, argument};
     }
     return std::nullopt;
 }

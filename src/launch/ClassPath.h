@@ -29,9 +29,9 @@ struct ClassPathSettings {
     std::optional<std::string> prefix;
     std::optional<std::string> replacement;
     std::optional<std::string> suffix;
-    std::string launcherTempDir;                     // empty when nothing was extracted
-    std::optional<std::string> tesselApplicationDir; // full path, tessel flavour only
-    std::string configuredEntries;                   // key 121
+    std::string launcherTempDir;                      // empty when nothing was extracted
+    std::optional<std::string> tesselApplicationDir;  // full path, tessel flavour only
+    std::string configuredEntries;                    // key 121
 };
 
 // Why the launch cannot go on: the message to show and its argument.

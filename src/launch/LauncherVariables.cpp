@@ -53,8 +53,12 @@ bool expandLauncherVariables(std::string& text) {
     return true;
 }
 
-void recordJvmHome(const std::string& javaExePath) { jvmHomeStorage() = jvmHomeFor(javaExePath); }
+void recordJvmHome(const std::string& javaExePath) {
+    jvmHomeStorage() = jvmHomeFor(javaExePath);
+}
 
-const std::string& jvmHome() { return jvmHomeStorage(); }
+const std::string& jvmHome() {
+    return jvmHomeStorage();
+}
 
 }  // namespace karvo

@@ -40,11 +40,16 @@ constexpr FixedToken FixedTokens[] = {
 
 std::string_view valueOf(Source source, const LauncherVariableValues& values) {
     switch (source) {
-        case Source::ExeDir: return values.executableDirectory;
-        case Source::TempDir: return values.launcherTempDir;
-        case Source::Separator: return ";";
-        case Source::JvmHome: return values.jvmHome;
-        case Source::SystemTemp: return values.systemTempDir;
+        case Source::ExeDir:
+            return values.executableDirectory;
+        case Source::TempDir:
+            return values.launcherTempDir;
+        case Source::Separator:
+            return ";";
+        case Source::JvmHome:
+            return values.jvmHome;
+        case Source::SystemTemp:
+            return values.systemTempDir;
     }
     return {};
 }

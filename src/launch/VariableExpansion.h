@@ -23,8 +23,8 @@ struct Replacement {
 };
 
 struct ExpansionResult {
-    bool ok = true;             // false: the result would exceed the limit
-    std::string text;           // the expanded text, or the original one when !ok
+    bool ok = true;                         // false: the result would exceed the limit
+    std::string text;                       // the expanded text, or the original one when !ok
     std::vector<Replacement> replacements;  // empty when !ok
 };
 
@@ -32,8 +32,7 @@ struct ExpansionResult {
 // environment block ("NAME=value" texts, in block order). A result longer than maxLength
 // is refused as a whole: the text is returned unchanged.
 ExpansionResult expandVariables(std::string_view text, const LauncherVariableValues& values,
-                                const std::vector<std::string>& environment,
-                                std::size_t maxLength);
+                                const std::vector<std::string>& environment, std::size_t maxLength);
 
 // Replaces every occurrence of token, searching on after each inserted value. Appends one
 // record per replacement. False (text partly replaced) once the text exceeds maxLength.

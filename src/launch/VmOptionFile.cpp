@@ -24,7 +24,8 @@ std::vector<std::string> optionFileChunks(std::string_view contents, std::size_t
     std::size_t from = 0;
     while (from < contents.size()) {
         const std::size_t lineFeed = contents.find('\n', from);
-        const std::size_t lineEnd = lineFeed == std::string_view::npos ? contents.size() : lineFeed + 1;
+        const std::size_t lineEnd =
+            lineFeed == std::string_view::npos ? contents.size() : lineFeed + 1;
         const std::size_t end = std::min(lineEnd, from + chunk);
         chunks.emplace_back(contents.substr(from, end - from));
         from = end;

@@ -9,11 +9,21 @@ namespace karvo {
 void VmOptionCollector::handleLine(const std::string* baseFile, const std::string& text) {
     OptionLine line = classifyOptionLine(text);
     switch (line.kind) {
-        case OptionLineKind::IncludeOptions: include(baseFile, line.value); break;
-        case OptionLineKind::ClassPath: set_.classPathReplacement = std::move(line.value); break;
-        case OptionLineKind::ClassPathPrefix: set_.classPathPrefix = std::move(line.value); break;
-        case OptionLineKind::ClassPathSuffix: set_.classPathSuffix = std::move(line.value); break;
-        case OptionLineKind::Option: set_.options.push_back(std::move(line.value)); break;
+        case OptionLineKind::IncludeOptions:
+            include(baseFile, line.value);
+            break;
+        case OptionLineKind::ClassPath:
+            set_.classPathReplacement = std::move(line.value);
+            break;
+        case OptionLineKind::ClassPathPrefix:
+            set_.classPathPrefix = std::move(line.value);
+            break;
+        case OptionLineKind::ClassPathSuffix:
+            set_.classPathSuffix = std::move(line.value);
+            break;
+        case OptionLineKind::Option:
+            set_.options.push_back(std::move(line.value));
+            break;
     }
 }
 
@@ -38,7 +48,8 @@ void VmOptionCollector::readDefaultFile(const std::string& contents, const std::
 void VmOptionCollector::include(const std::string* baseFile, const std::string& name) {
     std::string expanded = name;
     if (!sources_.expand(expanded)) {
-        sources_.logError("included vmoptions file " + name + " is too long once expanded; skipped");
+        sources_.logError("included vmoptions file " + name +
+                          " is too long once expanded; skipped");
         return;
     }
     const std::string resolved = sources_.resolve(expanded, baseFile);

@@ -98,7 +98,8 @@ void addConfiguredVmArguments(VmOptionCollector& collector,
     if (expandLauncherVariables(configured)) {
         const std::vector<std::string> split = splitArgumentsAnsi(configured);
         logMessage("adding options\n");
-        for (const std::string& text : joinIncludeArguments(split)) collector.handleLine(nullptr, text);
+        for (const std::string& text : joinIncludeArguments(split))
+            collector.handleLine(nullptr, text);
     } else {
         logError("configured VM arguments are too long once expanded; not used");
     }
@@ -133,12 +134,14 @@ std::string buildClassPath(const VmOptionSet& set) {
     settings.suffix = set.classPathSuffix;
     settings.launcherTempDir = launcherTempDir();
     if (isTesselFlavour()) {
-        settings.tesselApplicationDir = normalizePath(getConfigString(Key::ApplicationDirectory), true);
+        settings.tesselApplicationDir =
+            normalizePath(getConfigString(Key::ApplicationDirectory), true);
     }
     settings.configuredEntries = getConfigString(Key::ClassPath);
     WinClassPathView view;
     ClassPathOutcome outcome = buildClassPathOption(settings, view, MaxClassPathOptionLength);
-    if (outcome.failure) exitWithConfiguredMessage(outcome.failure->message, outcome.failure->argument);
+    if (outcome.failure)
+        exitWithConfiguredMessage(outcome.failure->message, outcome.failure->argument);
     return std::move(outcome.option);
 }
 

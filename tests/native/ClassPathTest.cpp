@@ -21,7 +21,8 @@ public:
 
     bool expand(std::string& text) override {
         for (const auto& [token, value] : expansions) {
-            for (std::size_t at; (at = text.find(token)) != std::string::npos;) text.replace(at, token.size(), value);
+            for (std::size_t at; (at = text.find(token)) != std::string::npos;)
+                text.replace(at, token.size(), value);
         }
         return text.size() <= 8191;
     }
@@ -45,8 +46,8 @@ public:
 
 FakeView standardView() {
     FakeView view;
-    view.existing.insert({"C:\\App\\.\\jar", "C:\\App\\lib\\a.jar", "C:\\App\\b", "C:\\T\\kvo.tmp_dir",
-                          "C:\\T\\kvo.tmp_dir\\user"});
+    view.existing.insert({"C:\\App\\.\\jar", "C:\\App\\lib\\a.jar", "C:\\App\\b",
+                          "C:\\T\\kvo.tmp_dir", "C:\\T\\kvo.tmp_dir\\user"});
     view.listings["C:\\App\\.\\jar\\*.jar"] = {"one.jar"};
     view.listings["C:\\App\\.\\jar\\*.zip"] = {"two.zip"};
     view.listings["C:\\T\\kvo.tmp_dir\\*.jar"] = {"x.jar", "y.jar"};
@@ -70,17 +71,21 @@ TEST(ClassPath, ConfiguredEntries) {
         const char* argument;
     } rows[] = {
         {"nothing configured", "", "", std::nullopt, ""},
-        {"S: jars then zips, spelled as resolved", "S1.\\jar;", "C:\\App\\.\\jar\\one.jar;C:\\App\\.\\jar\\two.zip;",
-         std::nullopt, ""},
-        {"S missing and mandatory", "S1.\\nojar", "", Key::MessageClassPathEntryMissing, ".\\nojar"},
+        {"S: jars then zips, spelled as resolved", "S1.\\jar;",
+         "C:\\App\\.\\jar\\one.jar;C:\\App\\.\\jar\\two.zip;", std::nullopt, ""},
+        {"S missing and mandatory", "S1.\\nojar", "", Key::MessageClassPathEntryMissing,
+         ".\\nojar"},
         {"S missing and optional", "S0.\\nojar", "", std::nullopt, ""},
         {"D existing file", "D1lib\\a.jar", "C:\\App\\lib\\a.jar;", std::nullopt, ""},
-        {"A missing optional is still appended", "A0gone.jar", "C:\\App\\gone.jar;", std::nullopt, ""},
-        {"D missing and mandatory", "D1gone.jar", "C:\\App\\gone.jar;", Key::MessageClassPathEntryMissing, "gone.jar"},
+        {"A missing optional is still appended", "A0gone.jar", "C:\\App\\gone.jar;", std::nullopt,
+         ""},
+        {"D missing and mandatory", "D1gone.jar", "C:\\App\\gone.jar;",
+         Key::MessageClassPathEntryMissing, "gone.jar"},
         {"D list after expansion, every piece resolved", "D1lib\\a.jar%KARVO_PATHLIST_SEPARATOR%b",
          "C:\\App\\lib\\a.jar;C:\\App\\b;", std::nullopt, ""},
         {"D list with a missing piece is not found", "D1lib\\a.jar%KARVO_PATHLIST_SEPARATOR%gone",
-         "C:\\App\\lib\\a.jar;C:\\App\\gone;", Key::MessageClassPathEntryMissing, "lib\\a.jar;gone"},
+         "C:\\App\\lib\\a.jar;C:\\App\\gone;", Key::MessageClassPathEntryMissing,
+         "lib\\a.jar;gone"},
         {"drive root exists", "D1C:\\", "C:\\;", std::nullopt, ""},
         {"E quotes removed", "E1QUOTED", "C:\\q.jar;", std::nullopt, ""},
         {"E value ending in separator gets none", "E1ENDS", "C:\\e.jar;", std::nullopt, ""},
@@ -89,7 +94,8 @@ TEST(ClassPath, ConfiguredEntries) {
         {"E undefined and optional", "E0NOPE", "", std::nullopt, ""},
         {"E empty and mandatory", "E1EMPTY", "", Key::MessageClassPathEntryMissing, "EMPTY"},
         {"unknown kind optional adds nothing", "X0lib\\a.jar", "", std::nullopt, ""},
-        {"unknown kind mandatory fails", "X1lib\\a.jar", "", Key::MessageClassPathEntryMissing, "lib\\a.jar"},
+        {"unknown kind mandatory fails", "X1lib\\a.jar", "", Key::MessageClassPathEntryMissing,
+         "lib\\a.jar"},
         {"entry too short is ignored", "S;D0lib\\a.jar", "C:\\App\\lib\\a.jar;", std::nullopt, ""},
         {"empty entries skipped", ";;D0b;;", "C:\\App\\b;", std::nullopt, ""},
         {"any second character but 1 is optional", "Dxgone", "C:\\App\\gone;", std::nullopt, ""},
@@ -115,9 +121,10 @@ TEST(ClassPath, OptionOrder) {
         const char* expected;
     } rows[] = {
         {"bare option", {}, "-Djava.class.path="},
-        {"temp dir archives, jar then zip, then user", {std::nullopt, std::nullopt, std::nullopt,
-                                                        "C:\\T\\kvo.tmp_dir", std::nullopt, ""},
-         "-Djava.class.path=C:\\T\\kvo.tmp_dir\\x.jar;C:\\T\\kvo.tmp_dir\\y.jar;C:\\T\\kvo.tmp_dir\\user\\u.zip;"},
+        {"temp dir archives, jar then zip, then user",
+         {std::nullopt, std::nullopt, std::nullopt, "C:\\T\\kvo.tmp_dir", std::nullopt, ""},
+         "-Djava.class.path=C:\\T\\kvo.tmp_dir\\x.jar;C:\\T\\kvo.tmp_dir\\y.jar;C:\\T\\kvo.tmp_"
+         "dir\\user\\u.zip;"},
         {"everything in order",
          {"P", std::nullopt, "SUF", "C:\\T\\kvo.tmp_dir", "C:\\App", "D0b"},
          "-Djava.class.path=P;C:\\T\\kvo.tmp_dir\\x.jar;C:\\T\\kvo.tmp_dir\\y.jar;"
@@ -125,9 +132,11 @@ TEST(ClassPath, OptionOrder) {
         {"replacement takes the place of the entries only",
          {"P", "R1;R2", "SUF", "", "C:\\App\\", "D1gone"},
          "-Djava.class.path=P;C:\\App\\.tessel\\tslruntime.jar;R1;R2;SUF"},
-        {"suffix after a separator already there", {std::nullopt, "R;", "S", "", std::nullopt, ""},
+        {"suffix after a separator already there",
+         {std::nullopt, "R;", "S", "", std::nullopt, ""},
          "-Djava.class.path=R;S"},
-        {"suffix straight after the prefix", {"P", std::nullopt, "S", "", std::nullopt, ""},
+        {"suffix straight after the prefix",
+         {"P", std::nullopt, "S", "", std::nullopt, ""},
          "-Djava.class.path=P;S"},
     };
     for (const auto& row : rows) {

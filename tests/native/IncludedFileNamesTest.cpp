@@ -21,7 +21,8 @@ TEST(IncludedFileNames, List) {
         {"empty list", "", 2, {}},
         {"zero count", "a", 0, {}},
     };
-    for (const auto& row : rows) EXPECT_EQ(includedFileNames(row.list, row.count), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(includedFileNames(row.list, row.count), row.expected) << row.name;
 }
 
 TEST(IncludedFileNames, Safety) {
@@ -72,10 +73,16 @@ TEST(NativeLibraryPath, Building) {
         {"directory ending in separator gets no second", {"D;"}, "X", 100, "D;X", 0},
         {"inherited exactly fits", {"D"}, std::string(8, 'x'), 10, "D;xxxxxxxx", 0},
         {"inherited one too long is dropped", {"D"}, std::string(9, 'x'), 10, "D;", 0},
-        {"directory that cannot fit is dropped", {"AAAA", "BBBBBBBB"}, std::nullopt, 10, "AAAA;", 1},
+        {"directory that cannot fit is dropped",
+         {"AAAA", "BBBBBBBB"},
+         std::nullopt,
+         10,
+         "AAAA;",
+         1},
     };
     for (const auto& row : rows) {
-        const NativePathResult result = buildNativeLibraryPath(row.directories, row.inherited, row.max);
+        const NativePathResult result =
+            buildNativeLibraryPath(row.directories, row.inherited, row.max);
         EXPECT_EQ(result.path, row.expected) << row.name;
         EXPECT_EQ(result.dropped.size(), row.dropped) << row.name;
         EXPECT_LE(result.path.size(), row.max) << row.name;

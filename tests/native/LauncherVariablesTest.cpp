@@ -38,9 +38,12 @@ TEST(LauncherVariables, Expansion) {
         {"value may hold an equals sign", "${A}", {"A=b=c"}, "b=c", 1},
         {"entry without equals skipped", "${A}", {"A"}, "${A}", 0},
         {"per-drive entry skipped", "${}", {"=C:=C:\\"}, "${}", 0},
-        {"inserted value not searched for its own token", "%KARVO_PATHLIST_SEPARATOR%",
-         {}, ";", 1},
-        {"fixed value searched for later tokens", "${X}", {"X=%KARVO_EXEDIR%"}, "%KARVO_EXEDIR%", 1},
+        {"inserted value not searched for its own token", "%KARVO_PATHLIST_SEPARATOR%", {}, ";", 1},
+        {"fixed value searched for later tokens",
+         "${X}",
+         {"X=%KARVO_EXEDIR%"},
+         "%KARVO_EXEDIR%",
+         1},
     };
     for (const auto& row : rows) {
         const ExpansionResult result = expandVariables(row.text, Values, row.environment, 8191);

@@ -21,7 +21,8 @@ TEST(VmOptionFile, Chunks) {
         {"line feed exactly after a full chunk", "abc\n", 3, {"abc", "\n"}},
         {"empty file", "", 3, {}},
     };
-    for (const auto& row : rows) EXPECT_EQ(optionFileChunks(row.contents, row.chunk), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(optionFileChunks(row.contents, row.chunk), row.expected) << row.name;
 }
 
 TEST(VmOptionFile, PhysicalLineOfTheLimit) {
@@ -62,7 +63,8 @@ TEST(VmOptionFile, Directives) {
         OptionLineKind kind;
         const char* value;
     } rows[] = {
-        {"include", "-include-options a b.vmoptions", OptionLineKind::IncludeOptions, "a b.vmoptions"},
+        {"include", "-include-options a b.vmoptions", OptionLineKind::IncludeOptions,
+         "a b.vmoptions"},
         {"replacement", "-classpath x;y", OptionLineKind::ClassPath, "x;y"},
         {"prefix", "-classpath/p \"q\"", OptionLineKind::ClassPathPrefix, "\"q\""},
         {"suffix", "-classpath/a z", OptionLineKind::ClassPathSuffix, "z"},
@@ -86,14 +88,17 @@ TEST(VmOptionFile, ConfiguredArgumentJoining) {
         V arguments;
         V expected;
     } rows[] = {
-        {"include joined with its file", {"-include-options", "x.vmo", "-Xa"},
+        {"include joined with its file",
+         {"-include-options", "x.vmo", "-Xa"},
          {"-include-options x.vmo", "-Xa"}},
         {"trailing include alone", {"-Xa", "-include-options"}, {"-Xa", "-include-options"}},
         {"classpath not joined", {"-classpath", "a.jar"}, {"-classpath", "a.jar"}},
-        {"include of include", {"-include-options", "-include-options", "y"},
+        {"include of include",
+         {"-include-options", "-include-options", "y"},
          {"-include-options -include-options", "y"}},
     };
-    for (const auto& row : rows) EXPECT_EQ(joinIncludeArguments(row.arguments), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(joinIncludeArguments(row.arguments), row.expected) << row.name;
 }
 
 TEST(VmOptionFile, JArguments) {
@@ -115,7 +120,8 @@ public:
 
     bool expand(std::string& text) override {
         for (const auto& [token, value] : variables) {
-            for (std::size_t at; (at = text.find(token)) != std::string::npos;) text.replace(at, token.size(), value);
+            for (std::size_t at; (at = text.find(token)) != std::string::npos;)
+                text.replace(at, token.size(), value);
         }
         return text.size() <= 8191;
     }
@@ -127,10 +133,12 @@ public:
     // A crude "..": enough to show that two spellings of one file are recognised.
     std::string identity(const std::string& path) override {
         std::string text = path;
-        for (std::size_t at; (at = text.find("\\sub\\..\\")) != std::string::npos;) text.replace(at, 8, "\\");
+        for (std::size_t at; (at = text.find("\\sub\\..\\")) != std::string::npos;)
+            text.replace(at, 8, "\\");
         return text;
     }
-    std::optional<std::string> readIncluded(const std::string& resolved, const std::string&) override {
+    std::optional<std::string> readIncluded(const std::string& resolved,
+                                            const std::string&) override {
         opened.push_back(resolved);
         const auto found = files.find(resolved);
         if (found == files.end()) return std::nullopt;
@@ -145,7 +153,8 @@ TEST(VmOptionSet, FileLinesAndDirectives) {
     FakeSources sources;
     VmOptionCollector collector(sources);
     collector.readDefaultFile(
-        "   # comment\n\n-Xmx1g   \n-Dprop=a value\n\t#tabbed\n-classpath/a first\n-classpath/a second\n"
+        "   # comment\n\n-Xmx1g   \n-Dprop=a value\n\t#tabbed\n-classpath/a first\n-classpath/a "
+        "second\n"
         "-classpath/p pre\n-classpath rep\n",
         "C:\\App\\app.vmoptions");
     const VmOptionSet& set = collector.result();
@@ -160,7 +169,8 @@ TEST(VmOptionSet, LinesAreExpandedAndOverlongOnesSkipped) {
     sources.variables["${BIG}"] = std::string(8189, 'b');
     sources.variables["${DIR}"] = "C:\\d";
     VmOptionCollector collector(sources);
-    collector.readDefaultFile("-Dx=${DIR}\n-D${BIG}\n-D${BIG}x\n-Xlast\n", "C:\\App\\app.vmoptions");
+    collector.readDefaultFile("-Dx=${DIR}\n-D${BIG}\n-D${BIG}x\n-Xlast\n",
+                              "C:\\App\\app.vmoptions");
     const auto& options = collector.result().options;
     ASSERT_EQ(options.size(), 3u);
     EXPECT_EQ(options[0], "-Dx=C:\\d");
@@ -179,25 +189,43 @@ TEST(VmOptionSet, Includes) {
     } rows[] = {
         {"include beside the executable, in place",
          {{"C:\\App\\more.vmo", "-Xmore\n"}},
-         "-Xa\n-include-options more.vmo\n-Xb\n", {"-Xa", "-Xmore", "-Xb"}, 0},
+         "-Xa\n-include-options more.vmo\n-Xb\n",
+         {"-Xa", "-Xmore", "-Xb"},
+         0},
         {"nested include resolves against the including file",
-         {{"C:\\App\\sub\\one.vmo", "-include-options two.vmo\n"}, {"C:\\App\\sub\\two.vmo", "-Xtwo\n"},
+         {{"C:\\App\\sub\\one.vmo", "-include-options two.vmo\n"},
+          {"C:\\App\\sub\\two.vmo", "-Xtwo\n"},
           {"C:\\App\\two.vmo", "-Xwrong\n"}},
-         "-include-options sub\\one.vmo\n", {"-Xtwo"}, 0},
+         "-include-options sub\\one.vmo\n",
+         {"-Xtwo"},
+         0},
         {"missing include adds nothing", {}, "-include-options none.vmo\n-Xa\n", {"-Xa"}, 0},
         {"file including itself is read once",
          {{"C:\\App\\self.vmo", "-Xself\n-include-options self.vmo\n"}},
-         "-include-options self.vmo\n", {"-Xself"}, 1},
+         "-include-options self.vmo\n",
+         {"-Xself"},
+         1},
         {"cycle through two files",
-         {{"C:\\App\\a.vmo", "-Xa\n-include-options b.vmo\n"}, {"C:\\App\\b.vmo", "-Xb\n-include-options a.vmo\n"}},
-         "-include-options a.vmo\n", {"-Xa", "-Xb"}, 1},
-        {"default file included again is skipped", {}, "-Xd\n-include-options app.vmoptions\n", {"-Xd"}, 1},
+         {{"C:\\App\\a.vmo", "-Xa\n-include-options b.vmo\n"},
+          {"C:\\App\\b.vmo", "-Xb\n-include-options a.vmo\n"}},
+         "-include-options a.vmo\n",
+         {"-Xa", "-Xb"},
+         1},
+        {"default file included again is skipped",
+         {},
+         "-Xd\n-include-options app.vmoptions\n",
+         {"-Xd"},
+         1},
         {"other spelling of a file being read",
          {{"C:\\App\\a.vmo", "-Xa\n-include-options sub\\..\\a.vmo\n"}},
-         "-include-options a.vmo\n", {"-Xa"}, 1},
+         "-include-options a.vmo\n",
+         {"-Xa"},
+         1},
         {"same file twice in a row is no cycle",
          {{"C:\\App\\a.vmo", "-Xa\n"}},
-         "-include-options a.vmo\n-include-options a.vmo\n", {"-Xa", "-Xa"}, 0},
+         "-include-options a.vmo\n-include-options a.vmo\n",
+         {"-Xa", "-Xa"},
+         0},
     };
     for (const auto& row : rows) {
         FakeSources sources;
@@ -227,7 +255,8 @@ TEST(VmOptionSet, ConfiguredIncludeResolvesAgainstExecutable) {
     FakeSources sources;
     sources.files["C:\\App\\conf.vmo"] = "-Xconf\n";
     VmOptionCollector collector(sources);
-    for (const std::string& text : joinIncludeArguments({"-include-options", "conf.vmo", "-Xafter"})) {
+    for (const std::string& text :
+         joinIncludeArguments({"-include-options", "conf.vmo", "-Xafter"})) {
         collector.handleLine(nullptr, text);
     }
     EXPECT_EQ(collector.result().options, (std::vector<std::string>{"-Xconf", "-Xafter"}));

@@ -2,7 +2,6 @@
 // extracts its files, sets PATH, expands variables and hands the VM its options, and says
 // so in its log.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "config/ConfigKeys.h"
@@ -28,7 +27,8 @@ RunResult runChild(const RuntimeLayout& layout) {
     CreateDirectoryA(tmp.c_str(), nullptr);
     RunOptions options;
     options.timeoutMs = ChildTimeoutMs;
-    options.environment = {{"KARVO_LOG", "yes"}, {"TMP", tmp}, {"TEMP", tmp}, {"KV_CHILD_VAR", "fromenv"}};
+    options.environment = {
+        {"KARVO_LOG", "yes"}, {"TMP", tmp}, {"TEMP", tmp}, {"KV_CHILD_VAR", "fromenv"}};
     options.unsetEnvironment = {"KARVO_FAKEJVM_SCRIPT", "KARVO_FAKEJVM_RECORD", "TESSEL_LOG"};
     return runProcess("\"" + layout.executable() + "\" svc __tsl_restart", options);
 }
@@ -55,7 +55,9 @@ bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 }  // namespace
 
@@ -102,10 +104,12 @@ TEST(ChildPreparation, ExtractsExpandsAndBuildsOptions) {
                                  " -Dvar=${KV_CHILD_VAR}."));
     EXPECT_TRUE(hasLine(log, "classpath entry D0conf.jar"));
     EXPECT_TRUE(hasLine(log, "vmoption count " + std::to_string(options.size())));
-    EXPECT_TRUE(hasLine(log, "vmoption " + std::to_string(options.size() - 1) + ": " + options.back()));
+    EXPECT_TRUE(
+        hasLine(log, "vmoption " + std::to_string(options.size() - 1) + ": " + options.back()));
     bool pathSet = false;
     for (const auto& line : log)
-        pathSet = pathSet || line.starts_with("Setting PATH (native libs) " + layout.directory() + "\\native;");
+        pathSet = pathSet || line.starts_with("Setting PATH (native libs) " + layout.directory() +
+                                              "\\native;");
     EXPECT_TRUE(pathSet);
 }
 
@@ -121,18 +125,21 @@ TEST(ChildPreparation, FailuresEndTheChildWithTheirCode) {
     };
     for (const auto& row : rows) {
         RuntimeLayout layout("child_fail", with({}), "return");
-        writeConfiguredExe(layout.executable(),
-                           blockWith(with({{Key::IncludedFileCount, "1"}, {Key::IncludedFileNames, row.names}})),
-                           {{"a.jar", std::vector<std::uint8_t>(20000, 7)}});
+        writeConfiguredExe(
+            layout.executable(),
+            blockWith(with({{Key::IncludedFileCount, "1"}, {Key::IncludedFileNames, row.names}})),
+            {{"a.jar", std::vector<std::uint8_t>(20000, 7)}});
         if (row.truncate) {
             const auto contents = readFile(layout.executable());
-            ASSERT_TRUE(writeFile(layout.executable(), contents->substr(0, contents->size() - 15000)));
+            ASSERT_TRUE(
+                writeFile(layout.executable(), contents->substr(0, contents->size() - 15000)));
         }
         const RunResult run = runChild(layout);
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, 1u) << row.name;
         EXPECT_NE(run.err.find(row.message), std::string::npos) << row.name << ": " << run.err;
-        EXPECT_TRUE(entriesMatching(layout.directory() + "\\tmp\\kvo*.tmp_dir").empty()) << row.name;
+        EXPECT_TRUE(entriesMatching(layout.directory() + "\\tmp\\kvo*.tmp_dir").empty())
+            << row.name;
         EXPECT_FALSE(readFile(layout.directory() + "\\escape.jar")) << row.name;
         EXPECT_FALSE(layout.record().has("JNI_CreateJavaVM")) << row.name << ": no VM was created";
     }

@@ -1,6 +1,5 @@
 // Extraction of the files carried in a configured executable, on the real file system.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "config/ByteSource.h"
@@ -43,7 +42,8 @@ private:
     void saveAndSet(const char* name) {
         char buffer[32768];
         const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        saved_[name] = length ? std::optional<std::string>(std::string(buffer, length)) : std::nullopt;
+        saved_[name] =
+            length ? std::optional<std::string>(std::string(buffer, length)) : std::nullopt;
         SetEnvironmentVariableA(name, file("tmp").c_str());
         CreateDirectoryA(file("tmp").c_str(), nullptr);
     }
@@ -114,8 +114,12 @@ TEST(IncludedFiles, ContentsMatchByteForByte) {
         const char* name;
         std::size_t size;
     } rows[] = {
-        {"one.bin", 1},      {"chunk-1.bin", 8191}, {"chunk.bin", 8192},
-        {"chunk+1.bin", 8193}, {"big.bin", 3 * 1024 * 1024 + 17}, {"lib\\in-dir.jar", 700},
+        {"one.bin", 1},
+        {"chunk-1.bin", 8191},
+        {"chunk.bin", 8192},
+        {"chunk+1.bin", 8193},
+        {"big.bin", 3 * 1024 * 1024 + 17},
+        {"lib\\in-dir.jar", 700},
     };
     std::vector<IncludedFile> files;
     std::string names;
@@ -123,8 +127,10 @@ TEST(IncludedFiles, ContentsMatchByteForByte) {
         files.push_back({rows[i].name, pattern(rows[i].size, i)});
         names += std::string(rows[i].name) + ";";
     }
-    const Packed packed = pack(temp, {{Key::IncludedFileCount, std::to_string(files.size())},
-                                                {Key::IncludedFileNames, names}}, files);
+    const Packed packed = pack(
+        temp,
+        {{Key::IncludedFileCount, std::to_string(files.size())}, {Key::IncludedFileNames, names}},
+        files);
     ASSERT_EQ(extractIncludedFilesFrom(packed.path, packed.dataOffset), 0);
     const std::string directory = launcherTempDir();
     ASSERT_FALSE(directory.empty());
@@ -146,16 +152,24 @@ TEST(IncludedFiles, ListEdges) {
         std::vector<IncludedFile> files;
         std::vector<std::string> expected;  // what the launcher's directory holds afterwards
     } rows[] = {
-        {"empty file produces nothing", "2", "empty.txt;x.txt",
-         {{"empty.txt", {}}, {"x.txt", {1, 2}}}, {"x.txt"}},
+        {"empty file produces nothing",
+         "2",
+         "empty.txt;x.txt",
+         {{"empty.txt", {}}, {"x.txt", {1, 2}}},
+         {"x.txt"}},
         {"count larger than the names", "5", "x.txt", {{"x.txt", {1}}}, {"x.txt"}},
         {"empty name ends the list", "2", ";x.txt", {{"x.txt", {1}}}, {}},
-        {"empty file in a directory creates the directory", "1", "lib\\e.txt", {{"lib\\e.txt", {}}}, {"lib"}},
+        {"empty file in a directory creates the directory",
+         "1",
+         "lib\\e.txt",
+         {{"lib\\e.txt", {}}},
+         {"lib"}},
     };
     for (const auto& row : rows) {
         TempInScratch temp("edges");
-        const Packed packed = pack(temp, {{Key::IncludedFileCount, row.count},
-                                                    {Key::IncludedFileNames, row.names}}, row.files);
+        const Packed packed =
+            pack(temp, {{Key::IncludedFileCount, row.count}, {Key::IncludedFileNames, row.names}},
+                 row.files);
         EXPECT_EQ(extractIncludedFilesFrom(packed.path, packed.dataOffset), 0) << row.name;
         EXPECT_EQ(entriesOf(launcherTempDir()), row.expected) << row.name;
     }
@@ -172,9 +186,10 @@ TEST(IncludedFiles, NothingIncluded) {
 
 TEST(IncludedFiles, TruncatedDataFailsAndCleansUp) {
     TempInScratch temp("trunc");
-    const std::vector<IncludedFile> files = {{"lib\\a.jar", pattern(100, 1)}, {"b.bin", pattern(50000, 2)}};
-    const Packed packed = pack(temp, {{Key::IncludedFileCount, "2"},
-                                                {Key::IncludedFileNames, "lib\\a.jar;b.bin"}}, files);
+    const std::vector<IncludedFile> files = {{"lib\\a.jar", pattern(100, 1)},
+                                             {"b.bin", pattern(50000, 2)}};
+    const Packed packed = pack(
+        temp, {{Key::IncludedFileCount, "2"}, {Key::IncludedFileNames, "lib\\a.jar;b.bin"}}, files);
     // Cut the executable in the middle of the second file's data.
     const auto bytes = readFile(packed.path);
     const std::size_t cut = static_cast<std::size_t>(packed.dataOffset) + 8 + 100 + 8 + 20000;
@@ -188,10 +203,11 @@ TEST(IncludedFiles, TruncatedDataFailsAndCleansUp) {
 
 TEST(IncludedFiles, TwoDirectoryLevelsEndWithInternalError) {
     TempInScratch temp("deep-files", true);
-    const Packed packed = pack(temp, {{Key::IncludedFileCount, "1"},
-                                                {Key::IncludedFileNames, "a\\b\\c.jar"}},
-                               {{"a\\b\\c.jar", pattern(10, 3)}});
-    EXPECT_EXIT(extractIncludedFilesFrom(packed.path, packed.dataOffset), testing::ExitedWithCode(1), "");
+    const Packed packed =
+        pack(temp, {{Key::IncludedFileCount, "1"}, {Key::IncludedFileNames, "a\\b\\c.jar"}},
+             {{"a\\b\\c.jar", pattern(10, 3)}});
+    EXPECT_EXIT(extractIncludedFilesFrom(packed.path, packed.dataOffset),
+                testing::ExitedWithCode(1), "");
     EXPECT_TRUE(launcherDirectoriesIn(temp.path() + "\\tmp").empty());
 }
 
@@ -207,10 +223,13 @@ TEST(IncludedFiles, NamesLeavingTheDirectoryAreRefusedBeforeWriting) {
     };
     for (const auto& row : rows) {
         TempInScratch temp("unsafe-names", true);
-        const Packed packed = pack(temp, {{Key::IncludedFileCount, "2"},
-                                                    {Key::IncludedFileNames, std::string("ok.txt;") + row.fileName}},
-                                   {{"ok.txt", pattern(5, 4)}, {"other.txt", pattern(5, 5)}});
-        EXPECT_EXIT(extractIncludedFilesFrom(packed.path, packed.dataOffset), testing::ExitedWithCode(1), "")
+        const Packed packed =
+            pack(temp,
+                 {{Key::IncludedFileCount, "2"},
+                  {Key::IncludedFileNames, std::string("ok.txt;") + row.fileName}},
+                 {{"ok.txt", pattern(5, 4)}, {"other.txt", pattern(5, 5)}});
+        EXPECT_EXIT(extractIncludedFilesFrom(packed.path, packed.dataOffset),
+                    testing::ExitedWithCode(1), "")
             << row.name;
         EXPECT_TRUE(entriesOf(temp.path() + "\\tmp").empty()) << row.name << ": nothing written";
         EXPECT_FALSE(readFile(temp.path() + "\\escaped.txt")) << row.name;

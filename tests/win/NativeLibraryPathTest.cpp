@@ -1,7 +1,6 @@
 // The PATH of the Java host: configured native library directories in front of the
 // inherited PATH, in both copies of the environment.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstdlib>
@@ -18,7 +17,8 @@ namespace {
 
 std::string currentPath() {
     std::string buffer(40000, '\0');
-    const DWORD length = GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
     buffer.resize(length);
     return buffer;
 }
@@ -50,7 +50,8 @@ TEST(NativeLibraryPath, ConfiguredDirectoriesComeFirst) {
         std::string expected;
     } rows[] = {
         {"empty key keeps the inherited PATH", "", inherited},
-        {"relative entries below the executable", "lib;bin", exeDir + "lib;" + exeDir + "bin;" + inherited},
+        {"relative entries below the executable", "lib;bin",
+         exeDir + "lib;" + exeDir + "bin;" + inherited},
         {"trailing separator gets no second", "lib;", exeDir + "lib;" + inherited},
         {"empty pieces skipped", ";;C:\\abs;;", "C:\\abs;" + inherited},
         {"launcher variables expanded", "%KARVO_EXEDIR%native", exeDir + "native;" + inherited},
@@ -84,6 +85,7 @@ TEST(NativeLibraryPath, InheritedPathMustFit) {
         SetEnvironmentVariableA("PATH", inherited.c_str());
         installConfigForTesting(blockWith({{Key::NativeLibraryDirectories, "C:\\n"}}));
         prepareNativeLibraryPath();
-        EXPECT_EQ(currentPath(), row.appended ? "C:\\n;" + inherited : std::string("C:\\n;")) << row.name;
+        EXPECT_EQ(currentPath(), row.appended ? "C:\\n;" + inherited : std::string("C:\\n;"))
+            << row.name;
     }
 }

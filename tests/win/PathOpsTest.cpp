@@ -1,6 +1,5 @@
 // Path resolution, normalisation and existence on the real file system.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "config/PathOps.h"
@@ -38,7 +37,8 @@ TEST(PathOps, Resolution) {
         {"forward slashes are not absolute", "C:/x", nullptr, exeDir + "C:/x"},
         {"empty path is the directory itself", "", nullptr, exeDir},
     };
-    for (const auto& row : rows) EXPECT_EQ(resolvePath(row.path, row.baseFile), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(resolvePath(row.path, row.baseFile), row.expected) << row.name;
 }
 
 TEST(PathOps, Normalisation) {
@@ -49,13 +49,15 @@ TEST(PathOps, Normalisation) {
         bool keepCase;
         std::string expected;
     } rows[] = {
-        {"dot-dot removed and lower-cased", "jre\\bin\\..\\bin\\JAVA.EXE", false, lower(exeDir) + "jre\\bin\\java.exe"},
+        {"dot-dot removed and lower-cased", "jre\\bin\\..\\bin\\JAVA.EXE", false,
+         lower(exeDir) + "jre\\bin\\java.exe"},
         {"case kept on request", "Data\\.\\X", true, exeDir + "Data\\X"},
         {"sibling of the executable's directory", "..\\data", true,
          exeDir.substr(0, exeDir.find_last_of('\\', exeDir.size() - 2) + 1) + "data"},
         {"absolute only cleaned", "D:\\A\\\\B\\..\\C", true, "D:\\A\\C"},
     };
-    for (const auto& row : rows) EXPECT_EQ(normalizePath(row.path, row.keepCase), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(normalizePath(row.path, row.keepCase), row.expected) << row.name;
 }
 
 TEST(PathOps, Existence) {

@@ -1,7 +1,6 @@
 // The system temporary directory, temporary names and the launcher's own directory, on the
 // real file system.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "config/TempDirectory.h"
@@ -19,7 +18,8 @@ public:
         if (!saved_.count(name)) {
             char buffer[32768];
             const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
-            saved_[name] = length ? std::optional<std::string>(std::string(buffer, length)) : std::nullopt;
+            saved_[name] =
+                length ? std::optional<std::string>(std::string(buffer, length)) : std::nullopt;
         }
         SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
     }
@@ -57,7 +57,8 @@ TEST(TempDirectory, SystemDirectoryFromTheEnvironment) {
         std::string tmp;
         std::string expected;
     } rows[] = {
-        {"existing directory, with the system's trailing backslash", scratch.path(), scratch.path() + "\\"},
+        {"existing directory, with the system's trailing backslash", scratch.path(),
+         scratch.path() + "\\"},
         {"missing directory is created", scratch.file("fresh"), scratch.file("fresh") + "\\"},
     };
     for (const auto& row : rows) {
@@ -100,7 +101,8 @@ TEST(TempDirectory, WritableDirectory) {
     ASSERT_TRUE(writeFile(scratch.file("file.txt"), "x"));
     for (const auto& row : rows) {
         EXPECT_EQ(isWritableDirectory(row.path), row.writable) << row.name;
-        EXPECT_FALSE(isDirectory(row.path + "\\kvo_w_testdir")) << row.name << ": test directory removed";
+        EXPECT_FALSE(isDirectory(row.path + "\\kvo_w_testdir"))
+            << row.name << ": test directory removed";
     }
     // A leftover test directory from an earlier run does not spoil the answer.
     CreateDirectoryA(scratch.file("kvo_w_testdir").c_str(), nullptr);

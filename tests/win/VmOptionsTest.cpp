@@ -1,7 +1,6 @@
 // The JavaVMInitArgs built from real configuration, option files, environment and
 // directories.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "config/LauncherConfig.h"
@@ -37,7 +36,8 @@ struct LaunchSetup {
 };
 
 std::vector<std::string> build(const LaunchSetup& setup, const std::vector<std::string>& properties,
-                               const std::vector<std::u16string>& arguments, JavaVMInitArgs* out = nullptr) {
+                               const std::vector<std::u16string>& arguments,
+                               JavaVMInitArgs* out = nullptr) {
     installConfigForTesting(blockWith(setup.keys));
     setProductFlavour(std::string(1, setup.flavour));
     setLauncherTempDir(setup.tempDir);
@@ -60,7 +60,8 @@ TEST(VmOptions, MinimalConfiguration) {
     DefaultOptionFiles files;
     JavaVMInitArgs args;
     const auto options = build({}, {"-Dkarvo.a=1", "-Dkarvo.b=2"}, {u"svc"}, &args);
-    EXPECT_EQ(options, (std::vector<std::string>{"-Dkarvo.a=1", "-Dkarvo.b=2", "-Djava.class.path="}));
+    EXPECT_EQ(options,
+              (std::vector<std::string>{"-Dkarvo.a=1", "-Dkarvo.b=2", "-Djava.class.path="}));
     EXPECT_EQ(args.version, 0x00010002);
     EXPECT_EQ(args.ignoreUnrecognized, JNI_TRUE);
 }
@@ -78,24 +79,32 @@ TEST(VmOptions, AllSourcesInOrder) {
     ASSERT_TRUE(writeFile(scratch.file("lt\\a.jar"), "a"));
     ASSERT_TRUE(writeFile(scratch.file("lt\\user\\b.zip"), "b"));
     // The configured include names a file whose own include is relative to it.
-    ASSERT_TRUE(writeFile(scratch.file("conf.vmo"), "-Xfromconf\r\n-include-options sub\\inner.vmo\n"));
+    ASSERT_TRUE(
+        writeFile(scratch.file("conf.vmo"), "-Xfromconf\r\n-include-options sub\\inner.vmo\n"));
     ASSERT_TRUE(writeFile(scratch.file("sub\\inner.vmo"), "-Xinner\n"));
     ASSERT_TRUE(writeFile(scratch.file("file.vmo"), "-Xfromfile\n"));
     ASSERT_TRUE(writeFile(exeBase() + ".vmoptions",
                           "   # comment\n\n-Xmx64m   \n-Dprop=a value\n-Dexe=%KARVO_EXEDIR%\n"
-                          "-include-options " + scratch.file("file.vmo") + "\n"
-                          "-classpath/a first\n-classpath/a " + scratch.file("suffix.jar") + "\n"
-                          "-classpath/p " + scratch.file("prefix.jar") + "\n"));
+                          "-include-options " +
+                              scratch.file("file.vmo") +
+                              "\n"
+                              "-classpath/a first\n-classpath/a " +
+                              scratch.file("suffix.jar") +
+                              "\n"
+                              "-classpath/p " +
+                              scratch.file("prefix.jar") + "\n"));
     SetEnvironmentVariableA("KV_VMOPT_CP", ("\"" + scratch.file("env.jar") + "\"").c_str());
 
     LaunchSetup setup;
-    setup.keys = {{Key::VmArguments, "-Xconf \"-Dspace=a b\" -include-options " + scratch.file("conf.vmo") + " -Xafter"},
+    setup.keys = {{Key::VmArguments, "-Xconf \"-Dspace=a b\" -include-options " +
+                                         scratch.file("conf.vmo") + " -Xafter"},
                   {Key::JArgumentsToVm, "1"},
                   {Key::ClassPath, "S1" + scratch.file("jar") + ";E1KV_VMOPT_CP;A0rel.jar"},
                   {Key::ApplicationDirectory, scratch.path()}};
     setup.flavour = 't';
     setup.tempDir = scratch.file("lt");
-    const auto options = build(setup, {"-Dprop.first=1"}, {u"svc", u"-J-Xfromj", u"plain", u"-J-Dj=2"});
+    const auto options =
+        build(setup, {"-Dprop.first=1"}, {u"svc", u"-J-Xfromj", u"plain", u"-J-Dj=2"});
     SetEnvironmentVariableA("KV_VMOPT_CP", nullptr);
 
     const std::string exeDir = executableDirectory();
@@ -114,8 +123,8 @@ TEST(VmOptions, AllSourcesInOrder) {
         "-Xfromfile",
         "-Djava.class.path=" + scratch.file("prefix.jar") + ";" + scratch.file("lt\\a.jar") + ";" +
             scratch.file("lt\\user\\b.zip") + ";" + scratch.path() + "\\.tessel\\tslruntime.jar;" +
-            scratch.file("jar\\one.jar") + ";" + scratch.file("jar\\two.zip") + ";" + scratch.file("env.jar") +
-            ";" + exeDir + "rel.jar;" + scratch.file("suffix.jar"),
+            scratch.file("jar\\one.jar") + ";" + scratch.file("jar\\two.zip") + ";" +
+            scratch.file("env.jar") + ";" + exeDir + "rel.jar;" + scratch.file("suffix.jar"),
     };
     EXPECT_EQ(options, expected);
 }
@@ -132,9 +141,11 @@ TEST(VmOptions, DefaultFileNames) {
     };
     for (const auto& row : rows) {
         DefaultOptionFiles files;
-        for (const std::string& suffix : row.files) ASSERT_TRUE(writeFile(exeBase() + suffix, "-Xfrom" + suffix + "\n"));
+        for (const std::string& suffix : row.files)
+            ASSERT_TRUE(writeFile(exeBase() + suffix, "-Xfrom" + suffix + "\n"));
         const auto options = build({}, {}, {});
-        EXPECT_EQ(options, (std::vector<std::string>{row.expected, "-Djava.class.path="})) << row.name;
+        EXPECT_EQ(options, (std::vector<std::string>{row.expected, "-Djava.class.path="}))
+            << row.name;
     }
 }
 
@@ -161,8 +172,8 @@ TEST(VmOptions, FailuresEndTheProcess) {
         {"mandatory directory missing", {{Key::ClassPath, "S1.\\no-such-jar-dir"}}},
         {"mandatory variable undefined", {{Key::ClassPath, "E1KV_VMOPT_UNDEFINED"}}},
         {"class path option too long",
-         {{Key::ClassPath, "D0" + longPath + ";D0" + longPath + ";D0" + longPath + ";D0" + longPath +
-                               ";D0" + longPath + ";D0" + longPath}}},
+         {{Key::ClassPath, "D0" + longPath + ";D0" + longPath + ";D0" + longPath + ";D0" +
+                               longPath + ";D0" + longPath + ";D0" + longPath}}},
     };
     for (const auto& row : rows) {
         DefaultOptionFiles files;
