@@ -69,7 +69,10 @@ int extractIncludedFile(HANDLE executable, const std::string& target) {
         DWORD written = 0;
         while (written < got) {
             DWORD now = 0;
-            if (!WriteFile(out.get(), chunk.data() + written, got - written, &now, nullptr)) {
+            // A write that succeeds without taking a byte would repeat for ever: it counts
+            // as a failure.
+            if (!WriteFile(out.get(), chunk.data() + written, got - written, &now, nullptr) ||
+                now == 0) {
                 logError("WriteFile failed %d %d", static_cast<int>(got - written),
                          static_cast<int>(GetLastError()));
                 return 2;
