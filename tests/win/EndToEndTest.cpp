@@ -1,0 +1,240 @@
+// The whole service under Wine's Service Control Manager: install, start, the program's
+// view through the stand-in JVM, stop, and what is left afterwards (nothing).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "config/ConfigKeys.h"
+#include "support/WinHandles.h"
+#include "win/RuntimeLayout.h"
+#include "win/ServiceHarness.h"
+#include "win/TestSupport.h"
+
+using namespace karvo;
+using namespace karvo::test;
+
+namespace {
+
+constexpr DWORD StartTimeoutMs = 20000;
+
+std::map<ConfigKey, std::string> keysFor(const std::string& name,
+                                         std::map<ConfigKey, std::string> extra = {}) {
+    auto keys = serviceKeys(name);
+    keys[Key::ProgramArguments] = "-r";
+    for (auto& [key, value] : extra) keys[key] = value;
+    return keys;
+}
+
+DWORD childPid(const RuntimeLayout& layout) {
+    return static_cast<DWORD>(std::stoul(layout.record().first("pid").value_or("0")));
+}
+
+std::vector<std::string> expectedParameters(const std::string& name,
+                                            std::vector<std::string> more = {}) {
+    std::vector<std::string> out = {"false", "com.example.Main", "", "", "false", name, "-r"};
+    out.insert(out.end(), more.begin(), more.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(EndToEnd, StartRunStopUninstall) {
+    struct Row {
+        const char* name;
+        std::string installWord;
+        std::vector<std::string> runningStatus;
+    } rows[] = {
+        {"on demand", "/install-demand", {"Running."}},
+        {"automatic start shows the Auto-start line", "/install-auto", {"Running.", "Auto-start."}},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoE2E");
+        RuntimeLayout layout("e2e_cycle", keysFor(name), "wait-stdin");
+        InstalledService service(layout, name, row.installWord);
+        ASSERT_EQ(service.installResult().exitCode, 0u) << row.name << service.installResult().out;
+
+        const RunResult start = launcherCommand(layout, "/start");
+        EXPECT_EQ(start.exitCode, 0u) << row.name;
+        EXPECT_EQ(lines(start.out), std::vector<std::string>{"Starting service '" + name + "'."});
+        ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs)) << row.name;
+        const auto running = queryService(name);
+        ASSERT_TRUE(running) << row.name;
+        EXPECT_EQ(running->dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING)) << row.name;
+        const DWORD servicePid = running->dwProcessId, child = childPid(layout);
+        service.watch(servicePid);
+        service.watch(child);
+        EXPECT_NE(servicePid, child) << row.name;
+
+        const RunResult status = launcherCommand(layout, "/status");
+        EXPECT_EQ(status.exitCode, 0u) << row.name;
+        EXPECT_EQ(lines(status.out), row.runningStatus) << row.name;
+
+        const FakeJvmRecord record = layout.record();
+        EXPECT_EQ(record.all("param"), expectedParameters(name)) << row.name;
+        EXPECT_TRUE(record.has("option", "-Dkarvo.isService=true")) << row.name;
+        EXPECT_TRUE(record.has("option", "-Dsun.java.command=" + layout.executable())) << row.name;
+
+        const RunResult stop = launcherCommand(layout, "/stop");
+        EXPECT_EQ(stop.exitCode, 0u) << row.name;
+        const std::vector<std::string> stopLines = {"Stopping service '" + name + "'.",
+                                                    "Service stopped"};
+        EXPECT_EQ(lines(stop.out), stopLines) << row.name;
+        // The program read exactly the shutdown code, and the VM was taken down in order.
+        EXPECT_TRUE(layout.record().has("stdin", "0")) << row.name;
+        EXPECT_TRUE(layout.record().has("DestroyJavaVM")) << row.name;
+        EXPECT_TRUE(waitProcessGone(servicePid, 10000)) << row.name;
+        EXPECT_TRUE(waitProcessGone(child, 10000)) << row.name;
+        const auto stopped = queryService(name);
+        ASSERT_TRUE(stopped) << row.name;
+        EXPECT_EQ(stopped->dwWin32ExitCode, 0u) << row.name;
+
+        const RunResult after = launcherCommand(layout, "/status");
+        EXPECT_EQ(after.exitCode, 3u) << row.name;
+        EXPECT_EQ(lines(after.out).at(0), "Not running.") << row.name;
+    }
+}
+
+// Installing over a running service stops it first, through the same stop as "/stop".
+TEST(EndToEnd, InstallOverRunningService) {
+    const std::string name = uniqueName("KarvoE2E");
+    RuntimeLayout layout("e2e_reinstall", keysFor(name), "wait-stdin");
+    InstalledService service(layout, name);
+    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
+    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
+    const DWORD child = childPid(layout);
+    service.watch(child);
+
+    const RunResult again = launcherCommand(layout, "/install-demand");
+    EXPECT_EQ(again.exitCode, 0u);
+    const std::vector<std::string> expected = {"Stopping service '" + name + "'.", "Service stopped",
+                                               "Installed service '" + name + "'."};
+    EXPECT_EQ(lines(again.out), expected);
+    EXPECT_TRUE(layout.record().has("stdin", "0"));
+    EXPECT_TRUE(waitProcessGone(child, 10000));
+}
+
+TEST(EndToEnd, ChildEndingOnItsOwn) {
+    struct Row {
+        const char* name;
+        std::string script;
+        bool reportsStopped;
+    } rows[] = {
+        // Reported stopped by the service itself, with both exit codes 0.
+        {"code 0: reported stopped", "sleep:300", true},
+        // No stopped report: the service process just ends. Wine's manager keeps showing
+        // "running" for the dead process; Windows' marks it stopped with 1067.
+        {"code 1: no stopped report", "sleep:300|exit:1", false},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoE2E");
+        RuntimeLayout layout("e2e_ownend", keysFor(name), row.script);
+        {
+            InstalledService service(layout, name);
+            ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u) << row.name;
+            ASSERT_TRUE(layout.waitForRecord("pid", StartTimeoutMs)) << row.name;
+            const auto started = queryService(name);
+            ASSERT_TRUE(started) << row.name;
+            const DWORD servicePid = started->dwProcessId;
+            service.watch(servicePid);
+            service.watch(childPid(layout));
+            EXPECT_TRUE(waitProcessGone(servicePid, StartTimeoutMs)) << row.name;
+            EXPECT_TRUE(waitProcessGone(childPid(layout), StartTimeoutMs)) << row.name;
+            const auto status = queryService(name);
+            ASSERT_TRUE(status) << row.name;
+            if (row.reportsStopped) {
+                EXPECT_EQ(status->dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << row.name;
+                EXPECT_EQ(status->dwWin32ExitCode, 0u) << row.name;
+            } else {
+                const bool staleRunning = status->dwCurrentState == SERVICE_RUNNING;
+                const bool abortedStop = status->dwCurrentState == SERVICE_STOPPED &&
+                                         status->dwWin32ExitCode == ERROR_PROCESS_ABORTED;
+                EXPECT_TRUE(staleRunning || abortedStop)
+                    << row.name << ": state " << status->dwCurrentState << ", exit code "
+                    << status->dwWin32ExitCode;
+            }
+            EXPECT_EQ(status->dwServiceSpecificExitCode, 0u) << row.name;
+        }
+        EXPECT_FALSE(serviceExists(name)) << row.name;
+    }
+}
+
+// A child that ends with an error after the stop request: still a clean stop.
+TEST(EndToEnd, NonZeroExitAfterStopIsStillStopped) {
+    const std::string name = uniqueName("KarvoE2E");
+    RuntimeLayout layout("e2e_stopexit", keysFor(name), "wait-stdin|exit:3");
+    InstalledService service(layout, name);
+    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
+    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
+    service.watch(childPid(layout));
+    const RunResult stop = launcherCommand(layout, "/stop");
+    EXPECT_EQ(lines(stop.out).back(), "Service stopped");
+    EXPECT_TRUE(layout.record().has("exit", "3"));
+    const auto status = queryService(name);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(status->dwWin32ExitCode, 0u);
+    EXPECT_EQ(status->dwServiceSpecificExitCode, 0u);
+}
+
+TEST(EndToEnd, StartParameters) {
+    const std::string longParameter(17000, 'x');
+    struct Row {
+        const char* name;
+        std::vector<std::string> parameters;
+        bool runs;
+        std::vector<std::string> more;   // after the service name and "-r"
+        DWORD specificExitCode;          // when it does not run
+    } rows[] = {
+        {"parameters after the configured arguments, quoting kept",
+         {"p1", "two words", "it's", "say \"hi\""}, true, {"p1", "two words", "it's", "say \"hi\""}, 0},
+        {"command line too long: stopped with an error, no child", {longParameter}, false, {}, 5002},
+        {"parameter with both quote kinds: stopped with an error", {"it's \"x\""}, false, {}, 5003},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoE2E");
+        RuntimeLayout layout("e2e_params", keysFor(name), "wait-stdin");
+        InstalledService service(layout, name);
+        ASSERT_EQ(startWithParameters(name, row.parameters), 0u) << row.name;
+        if (row.runs) {
+            ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs)) << row.name;
+            service.watch(childPid(layout));
+            EXPECT_EQ(layout.record().all("param"), expectedParameters(name, row.more)) << row.name;
+        } else {
+            EXPECT_TRUE(waitForServiceState(name, SERVICE_STOPPED, StartTimeoutMs)) << row.name;
+            const auto status = queryService(name);
+            ASSERT_TRUE(status) << row.name;
+            EXPECT_EQ(status->dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR))
+                << row.name;
+            EXPECT_EQ(status->dwServiceSpecificExitCode, row.specificExitCode) << row.name;
+            EXPECT_FALSE(layout.record().has("pid")) << row.name;
+        }
+    }
+}
+
+TEST(EndToEnd, ServiceNameWithBlanks) {
+    const std::string name = uniqueName("Karvo E2E ");
+    RuntimeLayout layout("e2e_blanks", keysFor(name), "wait-stdin");
+    InstalledService service(layout, name);
+    ASSERT_EQ(service.installResult().exitCode, 0u) << service.installResult().out;
+    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
+    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
+    service.watch(childPid(layout));
+    EXPECT_EQ(layout.record().all("param"), expectedParameters(name));
+    const RunResult stop = launcherCommand(layout, "/stop");
+    EXPECT_EQ(lines(stop.out).back(), "Service stopped");
+}
+
+// The child's output is drained all the time, so a program that writes a lot never blocks.
+TEST(EndToEnd, LargeOutputDoesNotStall) {
+    const std::string name = uniqueName("KarvoE2E");
+    RuntimeLayout layout("e2e_flood", keysFor(name), "flood:40|wait-stdin");
+    InstalledService service(layout, name);
+    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
+    ASSERT_TRUE(layout.waitForRecord("pid", StartTimeoutMs));
+    service.watch(childPid(layout));
+    ASSERT_TRUE(layout.waitForRecord("flood", 60000));
+    EXPECT_TRUE(layout.record().has("flood", "40 MB written"));
+    const RunResult stop = launcherCommand(layout, "/stop");
+    EXPECT_EQ(lines(stop.out).back(), "Service stopped");
+    EXPECT_TRUE(layout.record().has("stdin", "0"));
+}

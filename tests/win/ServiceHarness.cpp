@@ -1,0 +1,94 @@
+#include "win/ServiceHarness.h"
+
+#include "support/WinHandles.h"
+
+namespace karvo::test {
+
+RunResult launcherCommand(const RuntimeLayout& layout, const std::string& tail) {
+    RunOptions options;
+    options.timeoutMs = CommandTimeoutMs;
+    return runProcess("\"" + layout.executable() + "\" " + tail, options);
+}
+
+std::optional<SERVICE_STATUS_PROCESS> queryService(const std::string& name) {
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return std::nullopt;
+    UniqueService service(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    if (!service) return std::nullopt;
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                              reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
+        return std::nullopt;
+    return status;
+}
+
+bool waitForServiceState(const std::string& name, DWORD state, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const auto status = queryService(name);
+        if (status && status->dwCurrentState == state) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(100);
+    }
+}
+
+bool serviceExists(const std::string& name) {
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueService service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS)
+                                  : nullptr);
+    return service.valid();
+}
+
+DWORD startWithParameters(const std::string& name, const std::vector<std::string>& parameters) {
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return GetLastError();
+    UniqueService service(OpenServiceA(manager.get(), name.c_str(), SERVICE_START));
+    if (!service) return GetLastError();
+    std::vector<LPCSTR> pointers;
+    for (const auto& parameter : parameters) pointers.push_back(parameter.c_str());
+    if (!StartServiceA(service.get(), static_cast<DWORD>(pointers.size()),
+                       pointers.empty() ? nullptr : pointers.data()))
+        return GetLastError();
+    return 0;
+}
+
+bool waitProcessGone(DWORD pid, DWORD timeoutMs) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process) return true;
+    return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+InstalledService::InstalledService(const RuntimeLayout& layout, const std::string& name,
+                                   const std::string& installWord)
+    : layout_(layout), name_(name) {
+    install_ = launcherCommand(layout, installWord);
+}
+
+InstalledService::~InstalledService() {
+    if (const auto status = queryService(name_); status && status->dwProcessId)
+        pids_.push_back(status->dwProcessId);
+    launcherCommand(layout_, "/uninstall");
+    // Whatever the launcher could not remove is removed here, and nothing may live on.
+    if (serviceExists(name_)) {
+        UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        UniqueService service(
+            manager ? OpenServiceA(manager.get(), name_.c_str(), SERVICE_STOP | DELETE) : nullptr);
+        if (service) {
+            SERVICE_STATUS status{};
+            ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+            waitForServiceState(name_, SERVICE_STOPPED, 10000);
+            DeleteService(service.get());
+        }
+    }
+    for (const DWORD pid : pids_) {
+        if (waitProcessGone(pid, 5000)) continue;
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (process) {
+            TerminateProcess(process.get(), 99);
+            WaitForSingleObject(process.get(), 5000);
+        }
+    }
+}
+
+}  // namespace karvo::test

@@ -1,0 +1,48 @@
+// Services installed by a test: the launcher's own commands against the real Service
+// Control Manager, with an owner that always stops and removes the service and ends any
+// process it left behind, within a time limit.
+#pragma once
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win/RuntimeLayout.h"
+
+namespace karvo::test {
+
+constexpr DWORD CommandTimeoutMs = 60000;
+
+// Runs the layout's executable with a command line tail such as "/start".
+RunResult launcherCommand(const RuntimeLayout& layout, const std::string& tail);
+
+std::optional<SERVICE_STATUS_PROCESS> queryService(const std::string& name);
+bool waitForServiceState(const std::string& name, DWORD state, DWORD timeoutMs);
+bool serviceExists(const std::string& name);
+// StartServiceA with the given parameters; the system's error code (0 on success).
+DWORD startWithParameters(const std::string& name, const std::vector<std::string>& parameters);
+
+bool waitProcessGone(DWORD pid, DWORD timeoutMs);
+
+class InstalledService {
+public:
+    // Installs with the given command word ("/install-demand", "/install-auto").
+    InstalledService(const RuntimeLayout& layout, const std::string& name,
+                     const std::string& installWord = "/install-demand");
+    ~InstalledService();
+    InstalledService(const InstalledService&) = delete;
+    InstalledService& operator=(const InstalledService&) = delete;
+
+    const RunResult& installResult() const { return install_; }
+    // Remembers a process (service or child) to end if it outlives the test.
+    void watch(DWORD pid) { pids_.push_back(pid); }
+
+private:
+    const RuntimeLayout& layout_;
+    std::string name_;
+    RunResult install_;
+    std::vector<DWORD> pids_;
+};
+
+}  // namespace karvo::test
