@@ -39,6 +39,8 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
         {"dash prefix", "-status", Command::Status, true, std::nullopt},
         {"double dash prefix", "--status", Command::Status, true, std::nullopt},
         {"triple dash is no word", "---status", Command::None, true, std::nullopt},
+        {"slash then dash", "/-status", Command::Status, true, std::nullopt},
+        {"lone prefix", "/", Command::None, true, std::nullopt},
         {"no prefix is no command", "status", Command::None, false, std::nullopt},
         {"empty tail", "", Command::None, false, std::nullopt},
         {"every word: install", "/install", Command::Install, true, std::nullopt},
@@ -79,29 +81,4 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
         EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
         EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
     }
-}
-
-TEST(CommandLine, EveryTableWordParsesToItsOwnCommand) {
-    // The table is matched in order: no word may shadow another.
-    for (const auto& entry : commandTable()) {
-        const std::string tail = "/" + std::string(entry.word);
-        EXPECT_EQ(parseCommandTail(tail).command, entry.command) << entry.word;
-        EXPECT_NE(entry.command, Command::None) << entry.word;
-    }
-}
-
-TEST(CommandLine, InstallStartTypeFollowsTheLauncherType) {
-    struct Row {
-        const char* name;
-        int launcherType;
-        int startType;
-    } rows[] = {
-        {"service launcher starts automatically", 4, AutoStart},
-        {"absent key starts on demand", 0, DemandStart},
-        {"GUI launcher starts on demand", 1, DemandStart},
-        {"console launcher starts on demand", 2, DemandStart},
-        {"other types start on demand", 5, DemandStart},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(installStartType(row.launcherType), row.startType) << row.name;
 }
