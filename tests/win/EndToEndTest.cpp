@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
 #include "config/ConfigKeys.h"
 #include "support/WinHandles.h"
 #include "win/RuntimeLayout.h"
@@ -34,6 +38,27 @@ std::vector<std::string> expectedParameters(const std::string& name,
     std::vector<std::string> out = {"false", "com.example.Main", "", "", "false", name, "-r"};
     out.insert(out.end(), more.begin(), more.end());
     return out;
+}
+
+// Wine 8 starts every process at normal priority whatever CreateProcess was asked for;
+// priority classes can only be compared where the platform keeps them.
+bool platformKeepsPriorityClass() {
+    char self[MAX_PATH * 4];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string line = std::string("\"") + self + "\" --gtest_list_tests";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    const bool kept = GetPriorityClass(process.hProcess) == IDLE_PRIORITY_CLASS;
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return kept;
 }
 
 }  // namespace
@@ -237,4 +262,41 @@ TEST(EndToEnd, LargeOutputDoesNotStall) {
     const RunResult stop = launcherCommand(layout, "/stop");
     EXPECT_EQ(lines(stop.out).back(), "Service stopped");
     EXPECT_TRUE(layout.record().has("stdin", "0"));
+}
+
+TEST(EndToEnd, ChildPriorityFromTheRegistry) {
+    struct Row {
+        const char* name;
+        std::optional<DWORD> value;
+        DWORD expected;
+    } rows[] = {
+        {"no value: normal", std::nullopt, NORMAL_PRIORITY_CLASS},
+        {"idle", IDLE_PRIORITY_CLASS, IDLE_PRIORITY_CLASS},
+        {"above normal", ABOVE_NORMAL_PRIORITY_CLASS, ABOVE_NORMAL_PRIORITY_CLASS},
+        // Not a priority class: a suspended child would never read its shutdown code.
+        {"suspended start refused, child runs at normal", CREATE_SUSPENDED, NORMAL_PRIORITY_CLASS},
+    };
+    const bool comparable = platformKeepsPriorityClass();
+    if (!comparable) std::printf("note: this platform ignores priority classes; only checking that the child runs\n");
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoE2E");
+        std::optional<PriorityValue> priority;
+        if (row.value) {
+            std::string bytes(sizeof(DWORD), '\0');
+            std::memcpy(bytes.data(), &*row.value, sizeof(DWORD));
+            priority.emplace(name, REG_DWORD, bytes);
+        }
+        RuntimeLayout layout("e2e_priority", keysFor(name), "wait-stdin");
+        InstalledService service(layout, name);
+        ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u) << row.name;
+        ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs)) << row.name;
+        const DWORD child = childPid(layout);
+        service.watch(child);
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, child));
+        ASSERT_TRUE(process) << row.name;
+        if (comparable) {
+            EXPECT_EQ(GetPriorityClass(process.get()), row.expected) << row.name;
+        }
+        EXPECT_EQ(lines(launcherCommand(layout, "/stop").out).back(), "Service stopped") << row.name;
+    }
 }

@@ -1,5 +1,7 @@
 #include "win/ServiceHarness.h"
 
+#include <stdexcept>
+
 #include "support/WinHandles.h"
 
 namespace karvo::test {
@@ -57,6 +59,51 @@ bool waitProcessGone(DWORD pid, DWORD timeoutMs) {
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
     if (!process) return true;
     return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+constexpr const char* PriorityKeyPath[] = {"SOFTWARE\\norvale-soft", "SOFTWARE\\norvale-soft\\karvo",
+                                           "SOFTWARE\\norvale-soft\\karvo\\priority"};
+
+bool keyIsEmpty(const char* path) {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
+        return false;
+    DWORD subkeys = 0, values = 0;
+    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    return subkeys == 0 && values == 0;
+}
+
+}  // namespace
+
+PriorityValue::PriorityValue(const std::string& serviceName, DWORD type, const std::string& bytes)
+    : name_(serviceName) {
+    for (const char* path : PriorityKeyPath) {
+        UniqueKey key;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            key.receive(), &disposition) != ERROR_SUCCESS)
+            throw std::runtime_error(std::string("cannot create HKLM\\") + path);
+        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(path);
+        if (path == PriorityKeyPath[2] &&
+            RegSetValueExA(key.get(), name_.c_str(), 0, type,
+                           reinterpret_cast<const BYTE*>(bytes.data()),
+                           static_cast<DWORD>(bytes.size())) != ERROR_SUCCESS)
+            throw std::runtime_error("cannot set the priority value");
+    }
+}
+
+PriorityValue::~PriorityValue() {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PriorityKeyPath[2], 0, KEY_SET_VALUE, key.receive()) ==
+        ERROR_SUCCESS)
+        RegDeleteValueA(key.get(), name_.c_str());
+    key.reset();
+    for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it)
+        if (keyIsEmpty(it->c_str())) RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
 }
 
 InstalledService::InstalledService(const RuntimeLayout& layout, const std::string& name,

@@ -25,6 +25,20 @@ DWORD startWithParameters(const std::string& name, const std::vector<std::string
 
 bool waitProcessGone(DWORD pid, DWORD timeoutMs);
 
+// A value under HKLM "SOFTWARE\norvale-soft\karvo\priority" for one service, removed
+// again with the keys it had to create (when they are empty by then).
+class PriorityValue {
+public:
+    PriorityValue(const std::string& serviceName, DWORD type, const std::string& bytes);
+    ~PriorityValue();
+    PriorityValue(const PriorityValue&) = delete;
+    PriorityValue& operator=(const PriorityValue&) = delete;
+
+private:
+    std::string name_;
+    std::vector<std::string> createdKeys_;  // innermost last
+};
+
 class InstalledService {
 public:
     // Installs with the given command word ("/install-demand", "/install-auto").
