@@ -22,6 +22,16 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 echo "wine: creating prefix $WINEPREFIX"
 timeout 180 wineboot -i </dev/null >/dev/null 2>&1
 timeout 60 wineserver -w
+# Wine's service manager gives its services the system environment as it was when the
+# manager started, so variables meant for services must be in the registry before that:
+#   WINE_SYSTEM_ENV="KARVO_LOG=yes" with-wine.sh ...   (every process of the run sees them)
+if [ -n "${WINE_SYSTEM_ENV:-}" ]; then
+  for assignment in $WINE_SYSTEM_ENV; do
+    timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
+      /v "${assignment%%=*}" /d "${assignment#*=}" /f </dev/null >/dev/null 2>&1
+  done
+  timeout 60 wineserver -w
+fi
 # Persistent server: services must outlive the short-lived wine processes of the tests.
 wineserver -p
 # Start the background services with stdio detached, so that no pipe reader waits on them.
