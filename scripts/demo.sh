@@ -15,12 +15,45 @@ demo_dir=$(realpath -m "${DEMO_DIR:-build/demo}")
 exe=$demo_dir/karvo-demo.exe
 
 # The service's life, one step a line: the command word and the exit code it must end with.
-# /status answers 0 for a running service and 3 for one that is not running.
+# /status answers 0 for a running service and 3 for one that is not running. "@program"
+# waits for the Java program to be started and shows what it was given; "@shutdown" shows
+# what the program read on its standard input when the service was stopped.
 steps=(
   "/install 0"
   "/status 3"
+  "/start 0"
+  "@program 0"
+  "/status 0"
+  "/stop 0"
+  "@shutdown 0"
+  "/status 3"
   "/uninstall 0"
 )
+
+# No Windows Java runtime exists here: the demo service finds the test stand-ins instead,
+# a java.exe that answers "-version" and a jvm.dll that writes down the options and
+# parameters it receives (one "key: value" line each) and, like the real runtime class,
+# waits for the shutdown code on its standard input.
+record=$demo_dir/program-received.txt
+
+# Waits (at most 30 s) until the program has been called, then shows its view.
+show_program() {
+  local waited=0
+  until grep -q '^param count:' "$record" 2>/dev/null; do
+    if [ $waited -ge 300 ]; then
+      echo "  the program was not started within 30 s"
+      return 1
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  echo "  VM options:"
+  sed -n 's/^option: /    /p' "$record" | sed 's/\\\\/\\/g'
+  echo "  runtime class and main:"
+  sed -n 's/^call: /    /p' "$record"
+  echo "  parameters of main:"
+  sed -n 's/^param: /    /p' "$record" | sed 's/\\\\/\\/g'
+}
 
 # Runs inside the Wine prefix: every step in order, even after a failed one, so that the
 # service is uninstalled whatever happened before.
@@ -29,6 +62,17 @@ run_steps() {
   log=$(mktemp)
   for step in "${steps[@]}"; do
     read -r word expected <<<"$step"
+    if [ "$word" = "@program" ]; then
+      echo "# what the Java program received"
+      show_program || failures+=("the program did not start")
+      continue
+    fi
+    if [ "$word" = "@shutdown" ]; then
+      echo "# what the Java program read on its standard input"
+      sed -n 's/^stdin: /  shutdown code: /p; s/^DestroyJavaVM: called/  then the VM was destroyed/p' "$record"
+      grep -q '^stdin: 0$' "$record" || failures+=("the program did not read the shutdown code")
+      continue
+    fi
     echo "\$ karvo-demo.exe $word"
     # Output goes to a file, not a pipe: a Windows process that outlives the command must
     # not hold the demo up.
@@ -67,6 +111,16 @@ echo "\$ karvo-pack build examples/demo-service.toml --template $win/karvo-servi
 echo "\$ karvo-pack inspect ${exe#$root/}"
 "$native/karvo-pack" inspect "$exe" || exit 1
 
+echo "== a stand-in Java runtime in ${demo_dir#$root/}/jre"
+mkdir -p "$demo_dir/jre/bin/client"
+cp "$win/fixtures/fakejava/java.exe" "$demo_dir/jre/bin/java.exe" || exit 1
+cp "$win/fixtures/fakejvm/jvm.dll" "$demo_dir/jre/bin/client/jvm.dll" || exit 1
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+printf 'script=wait-stdin\nrecord=%s\n' "$(windows_path "$record")" \
+  >"$demo_dir/jre/bin/client/fakejvm.ini"
+
 echo "== the service under Wine"
-export exe
-scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash "$0" --steps
+export exe record
+# Services see the system environment, so that is where the runtime's location goes.
+WINE_SYSTEM_ENV="KARVO_JAVA_HOME=$(windows_path "$demo_dir/jre")" \
+  scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash "$0" --steps
