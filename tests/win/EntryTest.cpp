@@ -89,7 +89,8 @@ TEST(Entry, RoleFollowsTheCommandLine) {
         const DWORD limit = row.role == Role::ServiceProcess ? 4000 : 60000;
         const auto result = runLogged("role", {{Key::ServiceName, uniqueName("KarvoRole")}},
                                       row.tail, limit);
-        EXPECT_TRUE(contains(result.log, "command line ")) << row.name;
+        EXPECT_TRUE(contains(result.log, "svc.exe\" " + std::string(row.tail) + "\r\n"))
+            << row.name << "\n" << result.log;
         EXPECT_EQ(result.run.out, "") << row.name;
         if (row.role == Role::ServiceProcess) {
             EXPECT_TRUE(result.run.timedOut || result.run.exitCode == 0) << row.name;
