@@ -21,7 +21,7 @@ TEST(ArgumentSplitterAnsi, PiecesComeBackInTheAnsiCodePage) {
         {"plain words", "-Xmx64m -Dx=1", {"-Xmx64m", "-Dx=1"}},
         {"quoted value", "-Dname=\"a b\" x", {"-Dname=a b", "x"}},
         {"accented letters kept", "-Dcity=Gen\xe8ve '\xe9t\xe9 2'", {"-Dcity=Gen\xe8ve", "\xe9t\xe9 2"}},
-        {"letter beyond Latin-1 in Unicode", "-Dprice=\x80" "5 x", {"-Dprice=\x80" "5", "x"}},
+        {"euro sign, beyond Latin-1 in Unicode", "-Dprice=\x80" "5 x", {"-Dprice=\x80" "5", "x"}},
         {"empty text", "", {}},
     };
     for (const auto& row : rows) EXPECT_EQ(splitArgumentsAnsi(row.text), row.expected) << row.name;
