@@ -40,6 +40,16 @@ std::vector<std::string> expectedParameters(const std::string& name,
     return out;
 }
 
+// The state the service answers an interrogation with (0 when it cannot be asked).
+DWORD interrogate(const std::string& name) {
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueService service(
+        manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_INTERROGATE) : nullptr);
+    SERVICE_STATUS status{};
+    if (!service || !ControlService(service.get(), SERVICE_CONTROL_INTERROGATE, &status)) return 0;
+    return status.dwCurrentState;
+}
+
 // Wine 8 starts every process at normal priority whatever CreateProcess was asked for;
 // priority classes can only be compared where the platform keeps them.
 bool platformKeepsPriorityClass() {
@@ -89,6 +99,13 @@ TEST(EndToEnd, StartRunStopUninstall) {
         service.watch(servicePid);
         service.watch(child);
         EXPECT_NE(servicePid, child) << row.name;
+
+        // An interrogation repeats the state and changes nothing.
+        EXPECT_EQ(interrogate(name), static_cast<DWORD>(SERVICE_RUNNING)) << row.name;
+        const auto afterInterrogation = queryService(name);
+        ASSERT_TRUE(afterInterrogation) << row.name;
+        EXPECT_EQ(afterInterrogation->dwCheckPoint, running->dwCheckPoint) << row.name;
+        EXPECT_EQ(afterInterrogation->dwWaitHint, running->dwWaitHint) << row.name;
 
         const RunResult status = launcherCommand(layout, "/status");
         EXPECT_EQ(status.exitCode, 0u) << row.name;
