@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "config/ConfigKeys.h"
 #include "win/RuntimeLayout.h"
 #include "win/TestSupport.h"
@@ -286,4 +289,54 @@ TEST(JavaVMLauncher, UnicodeArgumentReachesTheProgram) {
     const auto parameters = layout.record().all("param");
     ASSERT_FALSE(parameters.empty());
     EXPECT_EQ(parameters.back(), utf8(argument));
+}
+
+// A configured text that would outgrow the text limit once expanded is not passed on
+// half-expanded: the child ends with internal error 22 before main is called.
+TEST(JavaVMLauncher, ExpansionPastTheLimitEndsTheChild) {
+    const std::string big(9000, 'b');
+    struct Row {
+        const char* name;
+        std::map<ConfigKey, std::string> keys;
+    } rows[] = {
+        {"program arguments", {{Key::ProgramArguments, "${KARVO_TEST_BIG}"}}},
+        {"standard-error file", {{Key::PassStdErrFile, "1"}, {Key::StdErrFile, "${KARVO_TEST_BIG}"}}},
+        {"standard-output file", {{Key::PassStdOutFile, "1"}, {Key::StdOutFile, "x${KARVO_TEST_BIG}"}}},
+    };
+    for (const auto& row : rows) {
+        RuntimeLayout layout("launch_expand", with(row.keys), "return");
+        const RunResult run = runChild(layout, {}, childOptions({{"KARVO_TEST_BIG", big}}));
+        EXPECT_EQ(run.exitCode, 1u) << row.name << "\n" << run.err;
+        EXPECT_NE(run.err.find("INTERNAL 22"), std::string::npos) << row.name << "\n" << run.err;
+        EXPECT_FALSE(layout.record().has("call")) << row.name;
+    }
+}
+
+// A PATH too long for the library path property keeps its leading entries, each whole.
+TEST(JavaVMLauncher, LongPathKeepsWholeEntries) {
+    std::vector<std::string> ours;
+    std::string path = "C:\\windows\\system32;C:\\windows";
+    for (int i = 0; path.size() < 12000; ++i) {
+        ours.push_back("C:\\p\\dir" + std::to_string(100000 + i));
+        path += ";" + ours.back();
+    }
+    RuntimeLayout layout("launch_longpath", with({}), "return");
+    const RunResult run = runChild(layout, {}, childOptions({{"PATH", path}}));
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    std::string property;
+    for (const auto& option : layout.record().all("option"))
+        if (option.starts_with("-Djava.library.path=")) property = option;
+    ASSERT_FALSE(property.empty());
+    EXPECT_LE(property.size(), 8191u);
+    const std::string value = property.substr(std::strlen("-Djava.library.path="));
+    EXPECT_GT(value.size(), 8000u);
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        const auto end = std::min(value.find(';', start), value.size());
+        const std::string entry = value.substr(start, end - start);
+        if (entry.starts_with("C:\\p\\dir")) {
+            EXPECT_NE(std::find(ours.begin(), ours.end(), entry), ours.end()) << "cut entry " << entry;
+        }
+        start = end + 1;
+    }
 }
