@@ -139,13 +139,15 @@ void superviseChild(DWORD count, LPSTR* arguments) {
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(childProcess.get(), &exitCode)) exitCode = 0;
     logMessage("process terminated with exit code %d", static_cast<int>(exitCode));
-    if (serviceStatus.childEnded(exitCode)) {
-        if (!reportStatus()) logMessage("SetServiceStatus 10 failed %d", lastError());
-        logMessage("service stopped set");
-    }
+    const bool reportStopped = serviceStatus.childEnded(exitCode);
     childThread.reset();
     childProcess.reset();
+    // The stopped report lets the dispatcher return on the main thread, which then ends the
+    // process through the runtime's exit path while this thread may still be logging. So
+    // everything is written first, and after the report comes only the end itself.
+    if (reportStopped) logMessage("service stopped set");
     logMessage("exiting");
+    if (reportStopped && !reportStatus()) logMessage("SetServiceStatus 10 failed %d", lastError());
     // The child is never restarted; the process ends here, not in the dispatcher.
     ExitProcess(0);
 }

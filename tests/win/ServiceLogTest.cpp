@@ -94,6 +94,12 @@ bool inOrder(const std::vector<std::string>& log, const std::vector<std::string>
     return true;
 }
 
+std::string joined(const std::vector<std::string>& log) {
+    std::string text;
+    for (const auto& line : log) text += "  | " + line + "\n";
+    return text;
+}
+
 }  // namespace
 
 TEST(ServiceLog, BothProcessesLogTheirPart) {
@@ -143,7 +149,7 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         std::vector<std::string> expected = row.serviceLines;
         for (auto& line : expected)
             if (auto at = line.find("NAME"); at != std::string::npos) line.replace(at, 4, name);
-        EXPECT_TRUE(inOrder(*serviceLog, expected)) << row.name;
+        EXPECT_TRUE(inOrder(*serviceLog, expected)) << row.name << "\n" << joined(*serviceLog);
         // The drain starts with the child; its last line may be cut off by the process end.
         EXPECT_TRUE(inOrder(*serviceLog, {"consuming output"})) << row.name;
         for (const auto& line : row.absent)
@@ -154,7 +160,7 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
                                         "param count: 7", "param 0: false",
                                         "param 1: com.example.Main", "param 5: " + name,
                                         "param 6: -r", "calling main"}))
-            << row.name;
+            << row.name << "\n" << joined(*childLog);
         if (row.stopRequested) {
             EXPECT_TRUE(inOrder(*childLog, {"calling main", "main returned", "dest JVM", "launch done"}))
                 << row.name;
