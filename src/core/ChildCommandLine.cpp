@@ -3,7 +3,9 @@
 namespace karvo {
 
 std::optional<std::u16string> quoteChildArgument(std::u16string_view argument) {
-    const bool blank = argument.find(u' ') != std::u16string_view::npos;
+    // A tab does not separate for the child's splitter, but it does end an unquoted
+    // program path for CreateProcessW, so it is quoted like a blank.
+    const bool blank = argument.find_first_of(u" \t") != std::u16string_view::npos;
     const bool doubleQuote = argument.find(u'"') != std::u16string_view::npos;
     const bool singleQuote = argument.find(u'\'') != std::u16string_view::npos;
     if (!argument.empty() && !blank && !doubleQuote && !singleQuote)

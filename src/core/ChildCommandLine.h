@@ -14,7 +14,7 @@ namespace karvo {
 inline constexpr std::u16string_view RestartMarker = u"__tsl_restart";
 
 // One argument as it goes on the line. Plain text stays as it is; an argument with a blank
-// (or an empty one) is put in double quotes. The splitter has no escape character, so an
+// or a tab (or an empty one) is put in double quotes. The splitter has no escape character, so an
 // argument that holds a quote goes in quotes of the other kind, and one that holds both
 // kinds of quote cannot be written at all (nothing).
 std::optional<std::u16string> quoteChildArgument(std::u16string_view argument);

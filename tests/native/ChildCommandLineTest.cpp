@@ -15,7 +15,7 @@ TEST(ChildCommandLine, QuotingOfOneArgument) {
         {"plain text unchanged", u"-r", u"-r"},
         {"blank gets double quotes", u"My Service", u"\"My Service\""},
         {"empty argument survives as a pair of quotes", u"", u"\"\""},
-        {"tab alone is no separator", u"a\tb", u"a\tb"},
+        {"tab quoted so a program path stays whole", u"a\tb", u"\"a\tb\""},
         {"single quote needs double quotes", u"it's", u"\"it's\""},
         {"double quote goes in single quotes", u"say \"hi\"", u"'say \"hi\"'"},
         {"both quote kinds cannot be written", u"it's \"x\"", std::nullopt},
