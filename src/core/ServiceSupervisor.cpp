@@ -15,6 +15,7 @@
 #include "core/ChildCommandLine.h"
 #include "core/ServiceName.h"
 #include "core/ServiceState.h"
+#include "core/SingleUseSlot.h"
 #include "launch/ArgumentSplitter.h"
 #include "support/Log.h"
 #include "support/TextConv.h"
@@ -26,9 +27,9 @@ namespace {
 
 ServiceStatusRecord serviceStatus;
 std::atomic<SERVICE_STATUS_HANDLE> statusHandle{nullptr};
-// Null until the control pipe exists and again once the shutdown code went out: whoever
+// Empty until the control pipe exists and again once the shutdown code went out: whoever
 // takes the handle out of here is the only one to write to it and close it.
-std::atomic<HANDLE> controlPipeWrite{nullptr};
+SingleUseSlot<HANDLE> controlPipeWrite;
 
 constexpr const char* PriorityKey = "SOFTWARE\\norvale-soft\\karvo\\priority";
 constexpr DWORD OutputBlockSize = 8192;
@@ -44,7 +45,7 @@ BOOL reportStatus() {
 
 // The child never ran: the service must not stay reported as running with nothing behind it.
 void reportFailedStart(std::uint32_t serviceSpecificCode) {
-    if (HANDLE write = controlPipeWrite.exchange(nullptr)) CloseHandle(write);
+    if (HANDLE write = controlPipeWrite.take()) CloseHandle(write);
     serviceStatus.failedToStart(serviceSpecificCode);
     reportStatus();
 }
@@ -98,7 +99,7 @@ void superviseChild(DWORD count, LPSTR* arguments) {
         return;
     }
     // From here a stop request can deliver its code; the child reads it once it runs.
-    controlPipeWrite.store(controlWrite.release());
+    controlPipeWrite.publish(controlWrite.release());
     if (serviceStatus.currentState() == ServiceCode::StopPending) sendShutdownCode(0);
 
     STARTUPINFOW startup{};
@@ -187,7 +188,7 @@ void WINAPI serviceControlHandler(DWORD control) {
 
 void sendShutdownCode(unsigned char code) {
     logMessage("sending shutdown %d", code);
-    const HANDLE write = controlPipeWrite.exchange(nullptr);
+    const HANDLE write = controlPipeWrite.take();
     if (!write) {
         // Before the pipe exists serviceMain sends it; after it was sent there is nothing to do.
         logMessage("no open control pipe, shutdown not sent now");

@@ -1,9 +1,12 @@
 // The reported service status through the life of the service process.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include "core/ServiceState.h"
+#include "core/SingleUseSlot.h"
 
 using namespace karvo;
 
@@ -111,5 +114,70 @@ TEST(ServiceState, StopRacingWithChildEnd) {
         supervisor.join();
         EXPECT_TRUE(stoppedReported);
         EXPECT_EQ(record.currentState(), 1u);
+    }
+}
+
+// The shutdown code goes out exactly once, however stop requests and the creation of the
+// control pipe interleave: the handler takes the pipe if it exists; serviceMain, after
+// publishing it, takes it if a stop is already pending.
+TEST(ServiceState, ShutdownCodeDeliveredExactlyOnce) {
+    struct Row {
+        const char* name;
+        int stopRequests;
+        bool secondIsShutdown;
+    } rows[] = {
+        {"one stop racing with the pipe's creation", 1, false},
+        {"two stops racing with the pipe's creation", 2, false},
+        {"a stop and a shutdown", 2, true},
+    };
+    for (const auto& row : rows) {
+        for (int round = 0; round < 300; ++round) {
+            ServiceStatusRecord record;
+            record.reset();
+            SingleUseSlot<int*> slot;
+            int pipe = 0;
+            std::atomic<int> deliveries{0};
+            auto deliver = [&] {
+                if (int* handle = slot.take()) {
+                    ++*handle;
+                    ++deliveries;
+                }
+            };
+            std::vector<std::thread> handlers;
+            for (int i = 0; i < row.stopRequests; ++i)
+                handlers.emplace_back([&, i] {
+                    if (record.requestStop(i == 1 && row.secondIsShutdown)) deliver();
+                });
+            std::thread supervisor([&] {
+                slot.publish(&pipe);
+                if (record.currentState() == ServiceCode::StopPending) deliver();
+            });
+            for (auto& handler : handlers) handler.join();
+            supervisor.join();
+            EXPECT_EQ(deliveries.load(), 1) << row.name;
+            EXPECT_EQ(pipe, 1) << row.name;
+            EXPECT_EQ(slot.take(), nullptr) << row.name;
+        }
+    }
+}
+
+TEST(ServiceState, SlotBeforePublishAndAfterTake) {
+    struct Row {
+        const char* name;
+        bool publish;
+        int takes;
+        bool lastTakeHasValue;
+    } rows[] = {
+        {"nothing published: nothing to take", false, 1, false},
+        {"published: the first take gets it", true, 1, true},
+        {"second take finds it gone", true, 2, false},
+    };
+    for (const auto& row : rows) {
+        SingleUseSlot<int*> slot;
+        int value = 7;
+        if (row.publish) slot.publish(&value);
+        int* got = nullptr;
+        for (int i = 0; i < row.takes; ++i) got = slot.take();
+        EXPECT_EQ(got != nullptr, row.lastTakeHasValue) << row.name;
     }
 }
