@@ -65,7 +65,8 @@ void superviseChild(DWORD count, LPSTR* arguments) {
     parts.startParameters = startParameters(count, arguments);
     const ChildCommandLine line = buildChildCommandLine(parts, MaxCommandLineLength);
     if (line.error == ChildCommandLineError::TooLong) {
-        logError("child command line longer than %d characters", static_cast<int>(MaxCommandLineLength));
+        logError("child command line longer than %d characters",
+                 static_cast<int>(MaxCommandLineLength));
         reportFailedStart(SupervisorFailure::CommandLineTooLong);
         return;
     }
@@ -176,9 +177,11 @@ void WINAPI serviceControlHandler(DWORD control) {
         const bool shutdown = control == SERVICE_CONTROL_SHUTDOWN;
         // Once stopped has been reported a late request only repeats that state.
         if (serviceStatus.requestStop(shutdown)) {
-            if (!reportStatus())
-                logMessage(shutdown ? "SetServiceStatus 1 failed %d" : "SetServiceStatus 2 failed %d",
-                           lastError());
+            if (!reportStatus()) {
+                const char* line =
+                    shutdown ? "SetServiceStatus 1 failed %d" : "SetServiceStatus 2 failed %d";
+                logMessage(line, lastError());
+            }
             sendShutdownCode(0);
             return;
         }

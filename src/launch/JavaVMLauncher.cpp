@@ -149,7 +149,8 @@ bool runMainClass(const std::vector<std::u16string>& arguments) {
         logError("could not find main class");
         exitWithConfiguredMessage(Key::MessageMainClassNotFound);
     }
-    jmethodID mainMethod = jniEnv->GetStaticMethodID(runtimeClass, "main", "([Ljava/lang/String;)V");
+    jmethodID mainMethod =
+        jniEnv->GetStaticMethodID(runtimeClass, "main", "([Ljava/lang/String;)V");
     if (!mainMethod) {
         logError("could not find main method");
         exitWithConfiguredMessage(Key::MessageMainMethodNotFound);

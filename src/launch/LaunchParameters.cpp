@@ -41,7 +41,8 @@ std::vector<std::string> buildLaunchPropertyList(const LaunchPropertyInputs& in,
     out.push_back(std::string(libraryPrefix) + std::string(libraryPath));
 
     if (!in.manPathSet)
-        out.push_back(property("karvo.consoleCodepage", "cp" + std::to_string(in.consoleOutputCodePage)));
+        out.push_back(
+            property("karvo.consoleCodepage", "cp" + std::to_string(in.consoleOutputCodePage)));
     return out;
 }
 

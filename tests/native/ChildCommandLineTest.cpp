@@ -22,7 +22,8 @@ TEST(ChildCommandLine, QuotingOfOneArgument) {
         {"backslashes are ordinary", u"C:\\a b\\", u"\"C:\\a b\\\""},
         {"non-ANSI text kept", u"\u65e5\u672c", u"\u65e5\u672c"},
     };
-    for (const auto& row : rows) EXPECT_EQ(quoteChildArgument(row.argument), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(quoteChildArgument(row.argument), row.expected) << row.name;
 }
 
 TEST(ChildCommandLine, OrderOfThePieces) {

@@ -38,23 +38,39 @@ TEST(LaunchProperties, PresenceAndOrder) {
          {always[0], always[1], always[2], always[3], always[4], always[5],
           "-Dkarvo.consoleCodepage=cp437"}},
         {"tessel flavour comes first",
-         [](LaunchPropertyInputs& in) { in.tessel = true; in.manPathSet = true; },
+         [](LaunchPropertyInputs& in) {
+             in.tessel = true;
+             in.manPathSet = true;
+         },
          {"-Dkarvo.isTessel=true", always[0], always[1], always[2], always[3], always[4],
           always[5]}},
         {"process file after the command property",
-         [](LaunchPropertyInputs& in) { in.processCommFile = "C:\\t\\kvo_p12.tmp"; in.manPathSet = true; },
+         [](LaunchPropertyInputs& in) {
+             in.processCommFile = "C:\\t\\kvo_p12.tmp";
+             in.manPathSet = true;
+         },
          {always[0], always[1], always[2], "-Dkarvo.processCommFile=C:\\t\\kvo_p12.tmp", always[3],
           always[4], always[5]}},
         {"nothing extracted: empty directory and position 0",
-         [](LaunchPropertyInputs& in) { in.tempDirectory.clear(); in.unextractedPosition = 0; in.manPathSet = true; },
+         [](LaunchPropertyInputs& in) {
+             in.tempDirectory.clear();
+             in.unextractedPosition = 0;
+             in.manPathSet = true;
+         },
          {always[0], always[1], always[2], "-Dkarvo.tempDir=", "-Dkarvo.unextractedPosition=0",
           always[5]}},
         {"position past 4 GB keeps all digits",
-         [](LaunchPropertyInputs& in) { in.unextractedPosition = 5000000000LL; in.manPathSet = true; },
+         [](LaunchPropertyInputs& in) {
+             in.unextractedPosition = 5000000000LL;
+             in.manPathSet = true;
+         },
          {always[0], always[1], always[2], always[3], "-Dkarvo.unextractedPosition=5000000000",
           always[5]}},
         {"PATH unset gives an empty library path",
-         [](LaunchPropertyInputs& in) { in.path.clear(); in.manPathSet = true; },
+         [](LaunchPropertyInputs& in) {
+             in.path.clear();
+             in.manPathSet = true;
+         },
          {always[0], always[1], always[2], always[3], always[4], "-Djava.library.path="}},
     };
     for (const auto& row : rows) {
@@ -123,7 +139,8 @@ TEST(RuntimeParameters, Lists) {
          {4, u"M", u"", u"", false, {}, {u"svc", u"\u65e5\u672c"}, false},
          {u"false", u"M", u"", u"", u"false", u"svc", u"\u65e5\u672c"}},
     };
-    for (const auto& row : rows) EXPECT_EQ(buildRuntimeParameters(row.in), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(buildRuntimeParameters(row.in), row.expected) << row.name;
 }
 
 TEST(RuntimeParameters, ClassNames) {

@@ -148,8 +148,8 @@ TEST(EndToEnd, InstallOverRunningService) {
 
     const RunResult again = launcherCommand(layout, "/install-demand");
     EXPECT_EQ(again.exitCode, 0u);
-    const std::vector<std::string> expected = {"Stopping service '" + name + "'.", "Service stopped",
-                                               "Installed service '" + name + "'."};
+    const std::vector<std::string> expected = {
+        "Stopping service '" + name + "'.", "Service stopped", "Installed service '" + name + "'."};
     EXPECT_EQ(lines(again.out), expected);
     EXPECT_TRUE(layout.record().has("stdin", "0"));
     EXPECT_TRUE(waitProcessGone(child, 10000));
@@ -228,8 +228,15 @@ TEST(EndToEnd, StartParameters) {
         DWORD specificExitCode;          // when it does not run
     } rows[] = {
         {"parameters after the configured arguments, quoting kept",
-         {"p1", "two words", "it's", "say \"hi\""}, true, {"p1", "two words", "it's", "say \"hi\""}, 0},
-        {"command line too long: stopped with an error, no child", {longParameter}, false, {}, 5002},
+         {"p1", "two words", "it's", "say \"hi\""},
+         true,
+         {"p1", "two words", "it's", "say \"hi\""},
+         0},
+        {"command line too long: stopped with an error, no child",
+         {longParameter},
+         false,
+         {},
+         5002},
         {"parameter with both quote kinds: stopped with an error", {"it's \"x\""}, false, {}, 5003},
     };
     for (const auto& row : rows) {
@@ -294,7 +301,9 @@ TEST(EndToEnd, ChildPriorityFromTheRegistry) {
         {"suspended start refused, child runs at normal", CREATE_SUSPENDED, NORMAL_PRIORITY_CLASS},
     };
     const bool comparable = platformKeepsPriorityClass();
-    if (!comparable) std::printf("note: this platform ignores priority classes; only checking that the child runs\n");
+    if (!comparable)
+        std::printf(
+            "note: this platform ignores priority classes; only checking that the child runs\n");
     for (const auto& row : rows) {
         const std::string name = uniqueName("KarvoE2E");
         std::optional<PriorityValue> priority;
@@ -314,6 +323,7 @@ TEST(EndToEnd, ChildPriorityFromTheRegistry) {
         if (comparable) {
             EXPECT_EQ(GetPriorityClass(process.get()), row.expected) << row.name;
         }
-        EXPECT_EQ(lines(launcherCommand(layout, "/stop").out).back(), "Service stopped") << row.name;
+        EXPECT_EQ(lines(launcherCommand(layout, "/stop").out).back(), "Service stopped")
+            << row.name;
     }
 }

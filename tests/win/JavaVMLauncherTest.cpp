@@ -212,7 +212,8 @@ TEST(JavaVMLauncher, Failures) {
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name << "\n" << run.err;
         if (!row.errorText.empty()) {
-            EXPECT_NE(run.err.find(row.errorText), std::string::npos) << row.name << "\n" << run.err;
+            EXPECT_NE(run.err.find(row.errorText), std::string::npos) << row.name << "\n"
+                                                                      << run.err;
         }
         EXPECT_EQ(run.err.find("unimplemented"), std::string::npos) << row.name << "\n" << run.err;
         const auto record = FakeJvmRecord::parse(readFile(layout.recordPath()).value_or(""));
@@ -255,14 +256,16 @@ TEST(JavaVMLauncher, FirstRunCheck) {
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name << "\n" << run.err;
         if (!row.errorText.empty()) {
-            EXPECT_NE(run.err.find(row.errorText), std::string::npos) << row.name << "\n" << run.err;
+            EXPECT_NE(run.err.find(row.errorText), std::string::npos) << row.name << "\n"
+                                                                      << run.err;
         }
         const FakeJvmRecord record = layout.record();
         EXPECT_EQ(record.has("FindClass", "com/tessel/runtime/launcher/FirstRun"),
                   row.firstRunLookedUp)
             << row.name;
-        const std::string runtimeClass = row.flavour == "t" ? "com/tessel/runtime/launcher/WinLauncher"
-                                                            : "com/karvo/runtime/WinLauncher";
+        const std::string runtimeClass = row.flavour == "t"
+                                             ? "com/tessel/runtime/launcher/WinLauncher"
+                                             : "com/karvo/runtime/WinLauncher";
         EXPECT_EQ(record.has("call", runtimeClass + ".main"), row.mainCalled) << row.name;
     }
 }
@@ -272,7 +275,8 @@ TEST(JavaVMLauncher, FirstRunCheck) {
 TEST(JavaVMLauncher, UnicodeArgumentReachesTheProgram) {
     RuntimeLayout layout("launch_unicode", with({}), "return");
     const std::u16string argument = u"\u65e5\u672c\u0436";
-    std::u16string line = u"\"" + std::u16string(layout.executable().begin(), layout.executable().end()) +
+    std::u16string line = u"\"" +
+                          std::u16string(layout.executable().begin(), layout.executable().end()) +
                           u"\" svc " + argument + u" __tsl_restart";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -300,8 +304,10 @@ TEST(JavaVMLauncher, ExpansionPastTheLimitEndsTheChild) {
         std::map<ConfigKey, std::string> keys;
     } rows[] = {
         {"program arguments", {{Key::ProgramArguments, "${KARVO_TEST_BIG}"}}},
-        {"standard-error file", {{Key::PassStdErrFile, "1"}, {Key::StdErrFile, "${KARVO_TEST_BIG}"}}},
-        {"standard-output file", {{Key::PassStdOutFile, "1"}, {Key::StdOutFile, "x${KARVO_TEST_BIG}"}}},
+        {"standard-error file",
+         {{Key::PassStdErrFile, "1"}, {Key::StdErrFile, "${KARVO_TEST_BIG}"}}},
+        {"standard-output file",
+         {{Key::PassStdOutFile, "1"}, {Key::StdOutFile, "x${KARVO_TEST_BIG}"}}},
     };
     for (const auto& row : rows) {
         RuntimeLayout layout("launch_expand", with(row.keys), "return");
@@ -335,7 +341,8 @@ TEST(JavaVMLauncher, LongPathKeepsWholeEntries) {
         const auto end = std::min(value.find(';', start), value.size());
         const std::string entry = value.substr(start, end - start);
         if (entry.starts_with("C:\\p\\dir")) {
-            EXPECT_NE(std::find(ours.begin(), ours.end(), entry), ours.end()) << "cut entry " << entry;
+            EXPECT_NE(std::find(ours.begin(), ours.end(), entry), ours.end())
+                << "cut entry " << entry;
         }
         start = end + 1;
     }

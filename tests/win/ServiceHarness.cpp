@@ -63,7 +63,8 @@ bool waitProcessGone(DWORD pid, DWORD timeoutMs) {
 
 namespace {
 
-constexpr const char* PriorityKeyPath[] = {"SOFTWARE\\norvale-soft", "SOFTWARE\\norvale-soft\\karvo",
+constexpr const char* PriorityKeyPath[] = {"SOFTWARE\\norvale-soft",
+                                           "SOFTWARE\\norvale-soft\\karvo",
                                            "SOFTWARE\\norvale-soft\\karvo\\priority"};
 
 bool keyIsEmpty(const char* path) {

@@ -162,7 +162,8 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
                                         "param 6: -r", "calling main"}))
             << row.name << "\n" << joined(*childLog);
         if (row.stopRequested) {
-            EXPECT_TRUE(inOrder(*childLog, {"calling main", "main returned", "dest JVM", "launch done"}))
+            EXPECT_TRUE(
+                inOrder(*childLog, {"calling main", "main returned", "dest JVM", "launch done"}))
                 << row.name;
         }
     }
