@@ -17,8 +17,10 @@ namespace karvo {
 namespace {
 
 constexpr DWORD ChunkSize = 8192;
-// extractIncludedFile's result when the target cannot be created at all.
+// extractIncludedFile's results that end the process once the directory is cleaned up:
+// the target cannot be created at all, or the record's size field cannot be read.
 constexpr int TargetNotCreated = 3;
+constexpr int SizeNotRead = 4;
 
 std::int64_t& includedDataEndStorage() {
     static std::int64_t end = 0;
@@ -41,13 +43,13 @@ bool readLong(HANDLE file, std::int64_t& value) {
 }
 
 // 0 on success, 1 when the executable cannot deliver the data, 2 when the target cannot
-// take it, TargetNotCreated when it cannot be created.
+// take it, TargetNotCreated when it cannot be created, SizeNotRead when the record's size
+// field is cut short (the same failure as any other short size field of the block).
 int extractIncludedFile(HANDLE executable, const std::string& target) {
     std::int64_t size = 0;
     if (!readLong(executable, size)) {
-        logError("ReadFile failed %d %d %I64d", 0, static_cast<int>(GetLastError()),
-                 static_cast<long long>(0));
-        return 1;
+        logMessage("error %d\n", static_cast<int>(GetLastError()));
+        return SizeNotRead;
     }
     logMessage("extracting %s (size: %I64d)", target.c_str(), static_cast<long long>(size));
     if (size <= 0) return 0;
@@ -146,11 +148,12 @@ int extractIncludedFilesFrom(const std::string& executablePath, std::int64_t dat
             }
             emptyDirectory(directory);
             RemoveDirectoryA(directory.c_str());
-            // A file that cannot even be created is an internal error of its own; the
-            // directory is cleaned up first all the same.
+            // A file that cannot even be created, or a record whose size cannot be read, ends
+            // the process with its own message; the directory is cleaned up first all the same.
             if (result == TargetNotCreated) {
                 exitWithConfiguredMessage(Key::MessageInternalError, InternalError::IncludedFile);
             }
+            if (result == SizeNotRead) exitWithMessage("Internal Error: readLong");
             return result;
         }
     }

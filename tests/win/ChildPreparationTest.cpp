@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "config/ConfigBlock.h"
 #include "config/ConfigKeys.h"
 #include "win/RuntimeLayout.h"
 #include "win/TestSupport.h"
@@ -114,25 +115,33 @@ TEST(ChildPreparation, ExtractsExpandsAndBuildsOptions) {
 }
 
 TEST(ChildPreparation, FailuresEndTheChildWithTheirCode) {
+    // The one included file is 20,000 bytes behind its 8-byte size field; a cut row ends
+    // the executable that many bytes after the start of that record.
     struct Row {
         const char* name;
         std::string names;
-        bool truncate;
+        std::optional<std::size_t> cut;
         const char* message;
     } rows[] = {
-        {"name leaving the directory", "..\\escape.jar", false, "INTERNAL 11"},
-        {"data ending early", "a.jar", true, "INTERNAL 16"},
+        {"name leaving the directory", "..\\escape.jar", std::nullopt, "INTERNAL 11"},
+        {"data ending early", "a.jar", 8 + 5000, "INTERNAL 16"},
+        {"size field cut short", "a.jar", 4, "Internal Error: readLong"},
     };
+    // The record as stored: 20,000 little-endian, then the data, each byte combined by
+    // exclusive-or with the mask.
+    const std::string recordStart = std::string("\x20\x4e\0\0\0\0\0\0", 8) +
+                                    std::string(16, static_cast<char>(7 ^ IncludedDataMask));
     for (const auto& row : rows) {
         RuntimeLayout layout("child_fail", with({}), "return");
         writeConfiguredExe(
             layout.executable(),
             blockWith(with({{Key::IncludedFileCount, "1"}, {Key::IncludedFileNames, row.names}})),
             {{"a.jar", std::vector<std::uint8_t>(20000, 7)}});
-        if (row.truncate) {
+        if (row.cut) {
             const auto contents = readFile(layout.executable());
-            ASSERT_TRUE(
-                writeFile(layout.executable(), contents->substr(0, contents->size() - 15000)));
+            const std::size_t record = contents->find(recordStart);
+            ASSERT_NE(record, std::string::npos) << row.name;
+            ASSERT_TRUE(writeFile(layout.executable(), contents->substr(0, record + *row.cut)));
         }
         const RunResult run = runChild(layout);
         ASSERT_FALSE(run.timedOut) << row.name;
