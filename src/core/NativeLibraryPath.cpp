@@ -29,9 +29,9 @@ std::optional<std::string> inheritedPath() {
 void prepareNativeLibraryPath() {
     std::string configured = getConfigString(Key::NativeLibraryDirectories);
     logMessage("native lib dir is %s", configured.c_str());
-    // A list that would outgrow its buffer through expansion is not used at all: a cut
-    // directory name would point somewhere else.
-    if (!expandLauncherVariables(configured)) configured.clear();
+    // A list that would outgrow its buffer through expansion ends the launch: without its
+    // directories the program's native libraries would fail later, far from the cause.
+    expandLauncherVariablesOrExit(configured);
 
     std::vector<std::string> directories;
     for (const std::string& piece : splitPathList(configured))

@@ -1,6 +1,7 @@
 #include "launch/ClassPath.h"
 
 #include "launch/PathList.h"
+#include "launch/VariableExpansion.h"
 
 namespace karvo {
 namespace {
@@ -71,10 +72,11 @@ std::optional<ClassPathFailure> appendConfiguredClassPath(std::string& buffer,
         const char kind = entry[0];
         const bool mandatory = entry[1] == '1';
         std::string argument = entry.substr(2);
+        // Left out, even an optional entry would leave the program without classes it was
+        // configured with: the launch ends instead.
         if (!view.expand(argument)) {
-            view.logError("classpath entry " + entry + " is too long once expanded; skipped");
-            if (mandatory) return ClassPathFailure{Key::MessageClassPathEntryMissing, argument};
-            continue;
+            view.logError("classpath entry " + entry + " is too long once expanded");
+            return ClassPathFailure{Key::MessageInternalError, std::string(ExpansionTooLongCode)};
         }
         bool found = false;
         std::optional<ClassPathFailure> failure;

@@ -56,7 +56,8 @@ ClassPathOutcome buildClassPathOption(const ClassPathSettings& settings, ClassPa
 bool appendDirectoryArchives(std::string& buffer, const std::string& directory,
                              const std::string& extension, ClassPathView& view);
 
-// The configured entries (kinds S, D, A and E), or the failure of a mandatory one.
+// The configured entries (kinds S, D, A and E), or the failure of a mandatory one or of
+// any entry too long once its variables are expanded.
 std::optional<ClassPathFailure> appendConfiguredClassPath(std::string& buffer,
                                                           const std::string& entries,
                                                           ClassPathView& view);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "config/Messages.h"
 #include "config/PathOps.h"
 #include "config/TempDirectory.h"
 #include "launch/VariableExpansion.h"
@@ -51,6 +52,12 @@ bool expandLauncherVariables(std::string& text) {
     }
     text = result.text;
     return true;
+}
+
+void expandLauncherVariablesOrExit(std::string& text) {
+    if (!expandLauncherVariables(text)) {
+        exitWithConfiguredMessage(Key::MessageInternalError, ExpansionTooLongCode);
+    }
 }
 
 void recordJvmHome(const std::string& javaExePath) {

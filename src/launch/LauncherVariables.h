@@ -9,6 +9,10 @@ namespace karvo {
 // configured-text limit.
 bool expandLauncherVariables(std::string& text);
 
+// The same for a text the launch cannot do without: one that would exceed the limit ends
+// the process with the internal-error message ExpansionTooLongCode.
+void expandLauncherVariablesOrExit(std::string& text);
+
 // JvmHome: the chosen java executable's directory followed by "..".
 void recordJvmHome(const std::string& javaExePath);
 const std::string& jvmHome();

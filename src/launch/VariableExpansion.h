@@ -7,6 +7,10 @@
 
 namespace karvo {
 
+// The internal-error code shown when a configured text would outgrow the text limit once
+// its variables are expanded: such a text is never used cut short or half-expanded.
+inline constexpr std::string_view ExpansionTooLongCode = "22";
+
 // The places a configured text may refer to.
 struct LauncherVariableValues {
     std::string executableDirectory;  // with its trailing backslash

@@ -18,7 +18,8 @@ struct VmOptionSet {
 class VmOptionSources {
 public:
     virtual ~VmOptionSources() = default;
-    // Launcher variables, in place; false when the text cannot be expanded (left unchanged).
+    // Launcher variables, in place; false when the text cannot be expanded (left unchanged),
+    // and the line is then skipped. The launcher's own source ends the process instead.
     virtual bool expand(std::string& text) = 0;
     // A path resolved against the directory of baseFile, or of the executable without one.
     virtual std::string resolve(const std::string& path, const std::string* baseFile) = 0;

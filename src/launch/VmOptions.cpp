@@ -41,7 +41,12 @@ std::string readAll(std::FILE* file) {
 
 class WinVmOptionSources final : public VmOptionSources {
 public:
-    bool expand(std::string& text) override { return expandLauncherVariables(text); }
+    // An option that would outgrow its limit ends the launch rather than being left out:
+    // the program would otherwise run without a setting it was configured with.
+    bool expand(std::string& text) override {
+        expandLauncherVariablesOrExit(text);
+        return true;
+    }
     std::string resolve(const std::string& path, const std::string* baseFile) override {
         return resolvePath(path, baseFile);
     }
@@ -95,14 +100,10 @@ public:
 void addConfiguredVmArguments(VmOptionCollector& collector,
                               const std::vector<std::u16string>& arguments) {
     std::string configured = getConfigString(Key::VmArguments);
-    if (expandLauncherVariables(configured)) {
-        const std::vector<std::string> split = splitArgumentsAnsi(configured);
-        logMessage("adding options\n");
-        for (const std::string& text : joinIncludeArguments(split))
-            collector.handleLine(nullptr, text);
-    } else {
-        logError("configured VM arguments are too long once expanded; not used");
-    }
+    expandLauncherVariablesOrExit(configured);
+    const std::vector<std::string> split = splitArgumentsAnsi(configured);
+    logMessage("adding options\n");
+    for (const std::string& text : joinIncludeArguments(split)) collector.handleLine(nullptr, text);
     if (getConfigInt(Key::JArgumentsToVm) == 0) return;
     for (const std::u16string& argument : arguments) {
         if (const auto option = jArgumentOption(argument)) {

@@ -57,6 +57,7 @@ FakeView standardView() {
     view.variables["EMPTY"] = "";
     view.variables["ONEQUOTE"] = "\"";
     view.expansions["%KARVO_PATHLIST_SEPARATOR%"] = ";";
+    view.expansions["${BIG}"] = std::string(8190, 'b');
     return view;
 }
 
@@ -99,6 +100,10 @@ TEST(ClassPath, ConfiguredEntries) {
         {"entry too short is ignored", "S;D0lib\\a.jar", "C:\\App\\lib\\a.jar;", std::nullopt, ""},
         {"empty entries skipped", ";;D0b;;", "C:\\App\\b;", std::nullopt, ""},
         {"any second character but 1 is optional", "Dxgone", "C:\\App\\gone;", std::nullopt, ""},
+        {"optional entry too long once expanded ends the launch", "D0b;D0${BIG}xy", "C:\\App\\b;",
+         Key::MessageInternalError, "22"},
+        {"mandatory entry too long once expanded", "S1${BIG}xy", "", Key::MessageInternalError,
+         "22"},
     };
     for (const auto& row : rows) {
         FakeView view = standardView();

@@ -15,6 +15,8 @@ using namespace karvo::test;
 namespace {
 
 constexpr DWORD ChildTimeoutMs = 60000;
+// A value longer than any configured text may grow to once expanded.
+const std::string OverlongValue(9000, 'v');
 
 std::map<ConfigKey, std::string> with(std::map<ConfigKey, std::string> extra) {
     auto keys = serviceKeys("svc");
@@ -29,7 +31,11 @@ RunResult runChild(const RuntimeLayout& layout) {
     RunOptions options;
     options.timeoutMs = ChildTimeoutMs;
     options.environment = {
-        {"KARVO_LOG", "yes"}, {"TMP", tmp}, {"TEMP", tmp}, {"KV_CHILD_VAR", "fromenv"}};
+        {"KARVO_LOG", "yes"},
+        {"TMP", tmp},
+        {"TEMP", tmp},
+        {"KV_CHILD_VAR", "fromenv"},
+        {"KV_OVERLONG", OverlongValue}};
     options.unsetEnvironment = {"KARVO_FAKEJVM_SCRIPT", "KARVO_FAKEJVM_RECORD", "TESSEL_LOG"};
     return runProcess("\"" + layout.executable() + "\" svc __tsl_restart", options);
 }
@@ -150,6 +156,30 @@ TEST(ChildPreparation, FailuresEndTheChildWithTheirCode) {
         EXPECT_TRUE(entriesMatching(layout.directory() + "\\tmp\\kvo*.tmp_dir").empty())
             << row.name;
         EXPECT_FALSE(readFile(layout.directory() + "\\escape.jar")) << row.name;
+        EXPECT_FALSE(layout.record().has("JNI_CreateJavaVM")) << row.name << ": no VM was created";
+    }
+}
+
+TEST(ChildPreparation, TextsTooLongOnceExpandedEndTheChild) {
+    struct Row {
+        const char* name;
+        std::map<ConfigKey, std::string> keys;
+        std::string optionFile;  // the .vmoptions file beside the executable, if not empty
+    } rows[] = {
+        {"configured VM arguments", {{Key::VmArguments, "-Dbig=${KV_OVERLONG}"}}, ""},
+        {"option file line", {}, "-Xfirst\n-Dbig=${KV_OVERLONG}\n"},
+        {"native library directories", {{Key::NativeLibraryDirectories, "${KV_OVERLONG}"}}, ""},
+        {"optional class path entry", {{Key::ClassPath, "D0${KV_OVERLONG}"}}, ""},
+    };
+    for (const auto& row : rows) {
+        RuntimeLayout layout("child_long", with(row.keys), "return");
+        if (!row.optionFile.empty()) {
+            ASSERT_TRUE(writeFile(layout.directory() + "\\svc.vmoptions", row.optionFile));
+        }
+        const RunResult run = runChild(layout);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, 1u) << row.name;
+        EXPECT_NE(run.err.find("INTERNAL 22"), std::string::npos) << row.name << ": " << run.err;
         EXPECT_FALSE(layout.record().has("JNI_CreateJavaVM")) << row.name << ": no VM was created";
     }
 }
