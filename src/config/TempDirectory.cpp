@@ -37,6 +37,12 @@ std::string windowsDirectory() {
     return std::string(buffer, length);
 }
 
+// The fallback directories carry no trailing backslash: a name formed below one must not
+// land beside it, glued to its last step.
+std::string withSeparator(const std::string& directory) {
+    return directory.empty() || directory.back() == '\\' ? directory : directory + "\\";
+}
+
 // The fallbacks when the system's temporary directory cannot be spelled in the code page:
 // the first writable one of these, in this order.
 std::string fallbackTempDirectory() {
@@ -117,7 +123,8 @@ std::string createTempFileName() {
         }();
         (void)seeded;
         char fallback[MaxTextLength + 32];
-        std::snprintf(fallback, sizeof fallback, "%skvo%d", directory.c_str(), std::rand());
+        std::snprintf(fallback, sizeof fallback, "%skvo%d", withSeparator(directory).c_str(),
+                      std::rand());
         file = fallback;
     }
     logMessage("tempFile is %s", file.c_str());
@@ -126,7 +133,7 @@ std::string createTempFileName() {
 
 std::string getProcessFileName(unsigned long number) {
     char name[MaxTextLength + 32];
-    std::snprintf(name, sizeof name, "%skvo_p%d.tmp", getTempDirectory().c_str(),
+    std::snprintf(name, sizeof name, "%skvo_p%d.tmp", withSeparator(getTempDirectory()).c_str(),
                   static_cast<int>(number));
     return name;
 }

@@ -83,6 +83,8 @@ TEST(TempDirectory, UnrepresentableDirectoryFallsBackToWindowsTemp) {
     SetEnvironmentVariableW(L"TMP", wide.c_str());
     SetEnvironmentVariableW(L"TEMP", wide.c_str());
     EXPECT_EQ(getTempDirectory(), windowsTemp);
+    EXPECT_EQ(getProcessFileName(4711), windowsTemp + "\\kvo_p4711.tmp")
+        << "a name below a fallback lies inside it";
     RemoveDirectoryW(wide.c_str());
     environment.set("TEMP", std::nullopt);
 }
