@@ -8,6 +8,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "support/LogFormat.h"
+#include "support/TextConv.h"
 #include "support/TextLimits.h"
 
 namespace karvo {
@@ -69,6 +71,12 @@ std::optional<std::string> uniqueLogName() {
     return std::nullopt;
 }
 
+// Wide texts in the log are in the ANSI code page, like every other text there; a
+// character it lacks becomes "?" and the rest of the line is kept.
+std::string ansiText(const wchar_t* text, std::size_t length) {
+    return toNarrow(std::u16string_view(reinterpret_cast<const char16_t*>(text), length), CP_ACP);
+}
+
 // Runs under the lock at the start of every call.
 void initialise(LogState& log) {
     if (log.path && !log.file) log.file = std::fopen(log.path->c_str(), "a");
@@ -94,8 +102,9 @@ void writeLine(const char* prefix, const char* format, va_list args) {
     std::lock_guard<std::mutex> guard(log.lock);
     initialise(log);
     if (!log.file) return;
+    const std::string text = formatLogText(format, args, ansiText);
     std::fputs(prefix, log.file);
-    std::vfprintf(log.file, format, args);
+    std::fwrite(text.data(), 1, text.size(), log.file);
     std::fputc('\n', log.file);
     std::fclose(log.file);
     log.file = nullptr;

@@ -2,6 +2,8 @@
 // file per process in the TMP directory, a header, then one complete line per call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "win/TestSupport.h"
 
 using namespace karvo;
@@ -81,4 +83,37 @@ TEST(Log, TwoProcessesWriteTwoFiles) {
     runProcess("\"" + exe + "\" -status", options);
     runProcess("\"" + exe + "\" -status", options);
     EXPECT_EQ(logFilesIn(dir.path()).size(), 2u);
+}
+
+TEST(Log, WideTextsKeepEveryCharacter) {
+    // The command line is logged from its wide form: a character outside Latin-1 (the euro
+    // sign is 0x80 in code page 1252, U+20AC in UTF-16) must not cut the line there.
+    if (GetACP() != 1252) GTEST_SKIP() << "the rows below are written for code page 1252";
+    struct Row {
+        const char* name;
+        std::string tail;
+    } rows[] = {
+        {"euro sign inside an argument", "price=5\x80 rest __tsl_restart"},
+        {"euro sign in a quoted argument", "\"a \x80 b\" __tsl_restart"},
+        {"very long command line", std::string(15000, 'w') + " __tsl_restart"},
+    };
+    for (const auto& row : rows) {
+        ScratchDir dir("logwide");
+        const std::string exe = dir.file("logged.exe");
+        writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("KarvoLog")}}));
+        RunOptions options;
+        options.environment = {{"KARVO_LOG", "yes"}, {"TMP", dir.path()}};
+        options.unsetEnvironment = {"TESSEL_LOG", "KARVO_JAVA_HOME", "TESSEL_JAVA_HOME",
+                                    "JAVA_HOME", "JDK_HOME", "JRE_HOME"};
+        const std::string commandLine = "\"" + exe + "\" " + row.tail;
+        // The child finds no Java runtime here and ends with its message.
+        const auto run = runProcess(commandLine, options);
+        ASSERT_FALSE(run.timedOut) << row.name;
+        const auto files = logFilesIn(dir.path());
+        ASSERT_EQ(files.size(), 1u) << row.name;
+        const auto logLines = lines(readFile(files[0]).value_or(""));
+        EXPECT_NE(std::find(logLines.begin(), logLines.end(), "command line " + commandLine),
+                  logLines.end())
+            << row.name;
+    }
 }
