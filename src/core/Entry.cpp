@@ -100,7 +100,13 @@ int runWithoutCommand() {
 
 int runLauncher(std::string_view tail) {
     prepareStartupEnvironment();
-    setServiceName(getConfigString(Key::ServiceName));
+    // A name this long cannot come from the packer; a hand-made block that holds one must
+    // not leave every command working on an empty name.
+    if (!setServiceName(getConfigString(Key::ServiceName))) {
+        std::fprintf(stderr, "The configured service name is longer than %u characters.\n",
+                     static_cast<unsigned>(MaxTextLength));
+        return 1;
+    }
 
     const ParsedCommand parsed = parseCommandTail(tail);
     if (parsed.serviceName && !setServiceName(*parsed.serviceName)) {

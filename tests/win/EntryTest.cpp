@@ -125,10 +125,13 @@ TEST(Entry, BadCommandLinesEndWithAMessage) {
           {Key::MessageInternalError, "An internal error occurred (error code: {0})"}},
          "__tsl_restart",
          "An internal error occurred (error code: 16)"},
+        {"configured service name too long for the launcher",
+         {{Key::ServiceName, std::string(8192, 'n')}}, "/status",
+         "The configured service name is longer than 8191 characters."},
     };
     for (const auto& row : rows) {
         auto texts = row.texts;
-        texts[Key::ServiceName] = uniqueName("KarvoBad");
+        if (!texts.count(Key::ServiceName)) texts[Key::ServiceName] = uniqueName("KarvoBad");
         const auto result = runLogged("bad", texts, row.tail);
         ASSERT_FALSE(result.run.timedOut) << row.name;
         EXPECT_EQ(result.run.exitCode, 1u) << row.name;
