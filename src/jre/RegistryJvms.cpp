@@ -137,9 +137,9 @@ bool findJavaSoftJvm(std::string& javaExePath, std::string& version, std::string
         runtimesAllowed ? currentVersionInRange(JavaSoftRuntimeKey, min, max) : std::string();
     const bool preferJdk = compareVersionText(jdk, jre) > 0;
     const std::string& current = preferJdk ? jdk : jre;
-    // Without a current version in range there is no version key to read; reading the base
-    // key instead would look at the runtime key even when only a JDK will do.
-    if (!current.empty()) {
+    // With no current version in range the runtime key itself is read (a tie of two empty
+    // texts picks it), except when only a JDK will do: then the runtime key stays unread.
+    if (!current.empty() || runtimesAllowed) {
         const std::string keyName =
             std::string(preferJdk ? JavaSoftJdkKey : JavaSoftRuntimeKey) + "\\" + current;
         if (checkJavaHome(keyName, javaExePath, version, min, max)) return true;

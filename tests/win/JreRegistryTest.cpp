@@ -85,6 +85,10 @@ RegValue current(const std::string& key, const std::string& version) {
 RegValue home(const std::string& key, const std::string& version, const std::string& runtime) {
     return {HKEY_LOCAL_MACHINE, key + "\\" + version, "JavaHome", "{dir}\\" + runtime};
 }
+// A JavaHome on the version list's key itself rather than on a version subkey.
+RegValue ownHome(const std::string& key, const std::string& runtime) {
+    return {HKEY_LOCAL_MACHINE, key, "JavaHome", "{dir}\\" + runtime};
+}
 RegValue located(HKEY root, const std::string& runtime) {
     return {root, Located + "{dir/}/" + runtime + "/bin/java.exe", "", ""};
 }
@@ -116,8 +120,12 @@ TEST(JreRegistry, JavaSoftAndLocatedRuntimesCompareByVersionText) {
          {{Key::MinJavaVersion, "1.6"}}, "r1622", {"r15", "r16"}},
         {"JDK subkeys after the runtime subkeys",
          {home(Jre, "1.7", "missing"), home(Jdk, "1.6.0_22", "r1622")}, {}, "r1622", {}},
+        {"no current version in range: the runtime key's own JavaHome",
+         {current(Jre, "1.5.0_22"), home(Jre, "1.5.0_22", "r15"), ownHome(Jre, "r18")},
+         {{Key::MinJavaVersion, "1.6"}}, "r18", {"r15"}},
         {"JDK required: the runtime key is never read",
-         {current(Jre, "1.8.0"), home(Jre, "1.8.0", "jdk18"), home(Jre, "1.7.0", "jdk18")},
+         {current(Jre, "1.8.0"), home(Jre, "1.8.0", "jdk18"), home(Jre, "1.7.0", "jdk18"),
+          ownHome(Jre, "jdk18")},
          {{Key::RequireJdk, "1"}}, nullptr, {"jdk18\\jre"}},
         {"JDK required: the JDK key is read",
          {current(Jdk, "1.8.0"), home(Jdk, "1.8.0", "jdk18")}, {{Key::RequireJdk, "1"}},
