@@ -214,3 +214,22 @@ TEST(ConfigBlock, DamagedPeHeadersNeverReadOutsideTheFile) {
         EXPECT_NE(readConfigBlock(source).error, BlockError::None) << peOffset;
     }
 }
+
+TEST(ConfigBlock, WideTextWithAnOddByteCount) {
+    // UTF-16 has no half units: the stray last byte is dropped, and the next field is still
+    // read from right after it.
+    Writer w;
+    w.u32(0xE8E413D5).u32(0).u32(0).u64(0).u32(0);  // no texts
+    w.u32(3);                                        // three wide entries
+    w.u32(1).u32(3);                                 // "a" and half of "b"
+    w.bytes.insert(w.bytes.end(), {'a', 0, 'b'});
+    w.u32(2).wide(u"c");
+    w.u32(3).u32(1);  // a single stray byte
+    w.bytes.push_back(0xFF);
+    w.u32(0);  // no groups
+    const auto result = readWith(w.bytes);
+    ASSERT_EQ(result.error, BlockError::None);
+    using Wides = std::vector<std::pair<ConfigKey, std::u16string>>;
+    EXPECT_EQ(result.block.wides, (Wides{{1, u"a"}, {2, u"c"}, {3, u""}}));
+    EXPECT_TRUE(result.block.groups.empty());
+}
