@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include <toml++/toml.h>
+#include "TomlLibrary.h"
 
 #include "config/ConfigKeys.h"
 
