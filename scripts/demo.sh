@@ -121,6 +121,6 @@ printf 'script=wait-stdin\nrecord=%s\n' "$(windows_path "$record")" \
 
 echo "== the service under Wine"
 export exe record
-# Services see the system environment, so that is where the runtime's location goes.
-WINE_SYSTEM_ENV="KARVO_JAVA_HOME=$(windows_path "$demo_dir/jre")" \
-  scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash "$0" --steps
+# The service finds the runtime through the first entry of its search sequence, the jre
+# folder beside the executable.
+scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash "$0" --steps
