@@ -117,3 +117,41 @@ TEST(Log, WideTextsKeepEveryCharacter) {
             << row.name;
     }
 }
+
+TEST(Log, FileLiesInTheTmpDirectoryOrInTheDriveRoot) {
+    struct Row {
+        const char* name;
+        enum { Existing, Missing, Unset } tmp;
+        bool inTmp;
+    } rows[] = {
+        {"TMP names an existing directory", Row::Existing, true},
+        {"TMP names no directory", Row::Missing, false},
+        {"TMP unset", Row::Unset, false},
+    };
+    for (const auto& row : rows) {
+        ScratchDir dir("logplace");
+        // A name of its own, so that this run's file in c:\ is told from any other there.
+        const std::string exe = dir.file(uniqueName("placed") + ".exe");
+        writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("KarvoLog")}}));
+        RunOptions options;
+        options.environment = {{"KARVO_LOG", "yes"}};
+        options.unsetEnvironment = {"TESSEL_LOG"};
+        if (row.tmp == Row::Existing) options.environment["TMP"] = dir.path();
+        if (row.tmp == Row::Missing) options.environment["TMP"] = dir.file("missing");
+        if (row.tmp == Row::Unset) options.unsetEnvironment.push_back("TMP");
+        const auto run = runProcess("\"" + exe + "\" -status", options);
+        ASSERT_FALSE(run.timedOut) << row.name;
+
+        std::vector<std::string> ours;
+        for (const auto& file : logFilesIn("c:")) {
+            const auto text = readFile(file);
+            if (text && text->find(exe + " at ") != std::string::npos) ours.push_back(file);
+        }
+        for (const auto& file : ours) DeleteFileA(file.c_str());
+        EXPECT_EQ(logFilesIn(dir.path()).size(), row.inTmp ? 1u : 0u) << row.name;
+        EXPECT_EQ(ours.size(), row.inTmp ? 0u : 1u) << row.name;
+        if (!row.inTmp && !ours.empty()) {
+            EXPECT_EQ(ours[0].rfind("c:\\tsl_nlog_", 0), 0u) << row.name << ": " << ours[0];
+        }
+    }
+}
