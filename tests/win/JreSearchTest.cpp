@@ -351,3 +351,106 @@ TEST(JreSearch, LauncherChildReportsOnStandardError) {
         }
     }
 }
+
+TEST(JreSearch, LogTellsEachStepOfTheSearch) {
+    struct Row {
+        const char* name;
+        Arrangement arrangement;
+        bool library;                     // the stand-in jvm.dll below rt\bin\client
+        bool searchedBefore;              // a search ran once already, filling the cache
+        std::vector<std::string> lines;   // in this order, other lines between them allowed
+        std::vector<std::string> absent;  // lines that must not be written
+    } rows[] = {
+        {"directory runtime run for its version, then loaded",
+         {{{"rt", "1.8.0_51"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}, {Key::MinJavaVersion, "1.6"}}},
+         true, false,
+         {"LoadDLL (1, (null), 0)", "Searching for a JVM", "Testing location {dir}\\rt (type B)",
+          "checkJavaExe ({ndir}\\rt\\bin\\java.exe, [out], 1.6, , 1)", "file exists", "Exit Code 0",
+          "Java version: 1.8.0_51", "got version from execution 1.8.0_51", "checkJavaExe returning 1",
+          "Trying to load JVM-DLL from {ndir}\\rt\\bin\\java.exe", "Setting PATH {path};{ndir}\\rt\\bin",
+          "Trying {ndir}\\rt\\bin\\hotspot\\jvm.dll (exists 0)",
+          "Trying {ndir}\\rt\\bin\\client\\jvm.dll (exists 1)", "Loading of JVM-DLL successful"},
+         {"Search sequence finished"}},
+        {"the second search reads the cached version",
+         {{{"rt", "1.8.0_51"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}, {Key::MinJavaVersion, "1.6"}}},
+         true, true,
+         {"file exists", "got version from registry 1.8.0_51", "checkJavaExe returning 1",
+          "Loading of JVM-DLL successful"},
+         {"Exit Code 0", "got version from execution 1.8.0_51"}},
+        {"variable's pre-release refused, nothing else found",
+         {{{"rt", "1.8.0-ea"}}, {}, {{"KARVO_TEST_JH", "{dir}\\rt"}}, {{Key::SearchSequence, "EKARVO_TEST_JH"}}},
+         false, false,
+         {"Testing location KARVO_TEST_JH (type E)", "checkJavaExe ({dir}\\rt\\bin\\java.exe, [out], , , 0)",
+          "got version from execution 1.8.0-ea", "beta vm not allowed", "checkJavaExe returning 0",
+          "Search sequence finished", "ERROR: No JVM found"},
+         {"Trying to load JVM-DLL from {ndir}\\rt\\bin\\java.exe"}},
+        {"relative pass, then no library anywhere",
+         {{{"old", "1.5.0_22"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\old"}, {Key::MinJavaVersion, "1.6"}}},
+         false, false,
+         {"Testing location {dir}\\old (type B)", "checkJavaExe returning 0",
+          "Testing relative location {dir}\\old", "{ndir}\\old\\bin\\java.exe exists",
+          "Trying to load JVM-DLL from {ndir}\\old\\bin\\java.exe", "Setting PATH {path};{ndir}\\old\\bin",
+          "Trying {ndir}\\old\\bin\\jrockit\\jvm.dll (exists 0)", "Setting PATH {path}",
+          "Setting PATH {path};{ndir}\\old\\bin\\..\\jre\\bin",
+          "Trying {ndir}\\old\\bin\\..\\jre\\bin\\hotspot\\jvm.dll (exists 0)", "Setting PATH {path}",
+          "ERROR: Could not get DLL-Handle.", "ERROR: Could not load functions"},
+         {"Search sequence finished", "Loading of JVM-DLL successful"}},
+        {"location files around an unknown kind letter",
+         {{{"inst", "1.8.0"}},
+          {{".tessel\\pref_jre.cfg", "{dir}\\nothing\n"}, {".tessel\\inst_jre.cfg", "{dir}\\inst\n"}},
+          {}, {{Key::SearchSequence, "x{dir}"}, {Key::ApplicationDirectory, "{dir}"}}},
+         false, false,
+         {"Has preferred location {dir}\\nothing",
+          "checkJavaExe ({ndir}\\nothing\\bin\\java.exe, [out], , , 1)", "file doesn't exist",
+          "checkJavaExe returning 0", "Testing location {dir} (type x)",
+          "Has installer location {dir}\\inst", "Using installer location",
+          "Trying to load JVM-DLL from {ndir}\\inst\\bin\\java.exe"},
+         {"Using preferred location"}},
+        {"earlier installation of this user",
+         {{{"prev\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\prev"}, false, false,
+         {"found installations: {dir}\\prev",
+          "checkJavaExe ({dir}\\prev\\jre\\bin\\java.exe, [out], , , 0)", "checkJavaExe returning 1",
+          "found JRE from previous installation (user) {ndir}\\prev\\jre\\bin\\java.exe"},
+         {"Search sequence finished",
+          "found JRE from previous installation (machine) {ndir}\\prev\\jre\\bin\\java.exe"}},
+    };
+    for (const auto& row : rows) {
+        ArrangedSearch search("searchlog", row.arrangement);
+        ASSERT_TRUE(search.environment().hasLog()) << "run this test in a process of its own";
+        const std::string library = search.dir().file("rt\\bin\\client\\jvm.dll");
+        if (row.library) copyFixture("jvmvariants", "jvm.dll", library);
+        if (row.searchedBefore) {
+            std::string javaExe, location;
+            searchJvm(javaExe, location);
+        }
+        const std::size_t start = search.environment().logLines().size();
+        const std::string pathBefore = environmentVariable("PATH");
+        const std::string normalizedDir = normalizePath(search.dir().path(), false);
+        auto expand = [&](std::string text) {
+            text = fill(text, search.dir());
+            for (const auto& [token, value] :
+                 {std::pair<std::string, std::string>{"{ndir}", normalizedDir}, {"{path}", pathBefore}}) {
+                for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
+                    text.replace(at, token.size(), value);
+            }
+            return text;
+        };
+
+        testing::internal::CaptureStderr();
+        LoadDLL(true);
+        testing::internal::GetCapturedStderr();
+        const std::vector<std::string> all = search.environment().logLines();
+        const std::vector<std::string> written(all.begin() + std::min(start, all.size()), all.end());
+        auto next = written.begin();
+        for (const auto& line : row.lines) {
+            next = std::find(next, written.end(), expand(line));
+            EXPECT_NE(next, written.end()) << row.name << ": missing or out of order: " << expand(line);
+            if (next == written.end()) break;
+            ++next;
+        }
+        for (const auto& line : row.absent)
+            EXPECT_EQ(std::find(written.begin(), written.end(), expand(line)), written.end())
+                << row.name << ": unexpected: " << expand(line);
+        if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
+    }
+}

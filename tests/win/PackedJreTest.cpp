@@ -92,6 +92,14 @@ TEST(PackedJre, UnpackerGetsOnlyItsArguments) {
     const std::string expected = "-r \"" + dir.file("lib\\rt.jar.pack") + "\" \"" +
                                  dir.file("lib\\rt.jar") + "\"";
     EXPECT_EQ(lines(*runs), std::vector<std::string>{expected});
+    if (environment.hasLog()) {
+        // The program and its arguments on lines of their own, then the wait around the run.
+        const std::vector<std::string> logged = environment.logLines();
+        const std::vector<std::string> wanted = {dir.file("bin\\unpack200.exe"), expected,
+                                                 "waiting for unpack200 to finish", "unpack done"};
+        ASSERT_GE(logged.size(), wanted.size());
+        EXPECT_EQ(std::vector<std::string>(logged.end() - wanted.size(), logged.end()), wanted);
+    }
 }
 
 TEST(PackedJre, MissingUnpackerEndsWithInternalError20) {
