@@ -45,3 +45,16 @@ bench: build
 
 clean:
 	rm -rf build
+
+# Coverage-guided fuzzing of the portable code (libFuzzer, clang 14); not part of `make test`.
+#   make fuzz [FUZZ_SECONDS=30] [FUZZ_TARGETS="config-block vm-options"]
+FUZZ := build/fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS ?=
+
+.PHONY: fuzz
+fuzz:
+	@bash scripts/bootstrap-fuzz.sh
+	@cmake -S tests/fuzz -B $(FUZZ) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+	@bash scripts/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)

@@ -64,6 +64,12 @@ void VmOptionCollector::include(const std::string* baseFile, const std::string& 
                           std::to_string(MaxIncludeDepth) + "; " + resolved + " skipped");
         return;
     }
+    if (includes_ >= MaxIncludeCount) {
+        sources_.logError("vmoptions includes exceed " + std::to_string(MaxIncludeCount) +
+                          " files; " + resolved + " skipped");
+        return;
+    }
+    ++includes_;
     const std::optional<std::string> contents = sources_.readIncluded(resolved, expanded);
     if (!contents) return;
     reading_.push_back(identity);

@@ -35,6 +35,10 @@ public:
 
 // Nesting deeper than this is refused even when no file repeats.
 inline constexpr std::size_t MaxIncludeDepth = 16;
+// Includes followed in one collection, all files together. Without it a few short files
+// that include each other's successors many times over (no cycle, no deep nesting) would
+// be read an exponential number of times and hold the launcher at start-up for hours.
+inline constexpr std::size_t MaxIncludeCount = 256;
 
 class VmOptionCollector {
 public:
@@ -60,6 +64,7 @@ private:
     VmOptionSources& sources_;
     VmOptionSet set_;
     std::vector<std::string> reading_;  // identities of the files being read, outermost first
+    std::size_t includes_ = 0;          // includes followed so far
 };
 
 }  // namespace karvo
