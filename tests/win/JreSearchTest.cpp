@@ -32,7 +32,10 @@ struct Arrangement {
     Texts variables;    // environment variables for the row
     std::map<ConfigKey, std::string> keys;
     std::string installations;  // HKCU installations value for a unique application id
+    std::string machineInstallations;  // the same under HKLM
 };
+
+const HKEY InstallationRoots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 
 class ArrangedSearch {
 public:
@@ -52,13 +55,16 @@ public:
             variables_.push_back(std::make_unique<ScopedVariable>(name.c_str(), fill(value, dir_).c_str()));
         std::map<ConfigKey, std::string> keys;
         for (const auto& [key, value] : arrangement.keys) keys[key] = fill(value, dir_);
-        if (!arrangement.installations.empty()) {
-            applicationId_ = uniqueName("karvo_test_app");
+        const std::string* installations[] = {&arrangement.installations,
+                                              &arrangement.machineInstallations};
+        for (int i = 0; i < 2; ++i) {
+            if (installations[i]->empty()) continue;
+            if (applicationId_.empty()) applicationId_ = uniqueName("karvo_test_app");
             keys[Key::ApplicationId] = applicationId_;
             HKEY key;
-            RegCreateKeyExA(HKEY_CURRENT_USER, InstallationsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+            RegCreateKeyExA(InstallationRoots[i], InstallationsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                             nullptr, &key, nullptr);
-            const std::string value = fill(arrangement.installations, dir_);
+            const std::string value = fill(*installations[i], dir_);
             RegSetValueExA(key, applicationId_.c_str(), 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(value.c_str()),
                            static_cast<DWORD>(value.size() + 1));
@@ -68,14 +74,14 @@ public:
         setMessageBoxMode(false);
     }
     ~ArrangedSearch() {
-        if (!applicationId_.empty()) {
+        if (applicationId_.empty()) return;
+        for (HKEY root : InstallationRoots) {
             HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, InstallationsKey, 0, KEY_ALL_ACCESS, &key) ==
-                ERROR_SUCCESS) {
+            if (RegOpenKeyExA(root, InstallationsKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
                 RegDeleteValueA(key, applicationId_.c_str());
                 RegCloseKey(key);
             }
-            deleteEmptyKeys(HKEY_CURRENT_USER, InstallationsKey);
+            deleteEmptyKeys(root, InstallationsKey);
         }
     }
     const ScratchDir& dir() const { return dir_; }
@@ -165,6 +171,13 @@ TEST(JreSearch, SourcesAreTriedInOrder) {
         {"earlier installation of the application",
          {{{"second\\jre", "1.8.0"}}, {}, {}, {{Key::SearchSequence, ""}}, "{dir}\\first;;{dir}\\second"},
          LocationKind::Registry, "", "second\\jre\\bin\\java.exe"},
+        {"the user's earlier installation before the machine's",
+         {{{"user\\jre", "1.8.0"}, {"machine\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\user", "{dir}\\machine"},
+         LocationKind::Registry, "", "user\\jre\\bin\\java.exe"},
+        {"the machine's earlier installation when the user's is out of range",
+         {{{"user\\jre", "1.5.0_22"}, {"machine\\jre", "1.8.0"}}, {}, {}, {{Key::MinJavaVersion, "1.6"}},
+          "{dir}\\user", "{dir}\\machine"},
+         LocationKind::Registry, "", "machine\\jre\\bin\\java.exe"},
         {"KARVO_JAVA_HOME when the sequence is empty",
          {{{"rt", "1.8.0"}}, {}, {{"KARVO_JAVA_HOME", "{dir}\\rt"}}, {}},
          LocationKind::EnvironmentVariable, "KARVO_JAVA_HOME", "rt\\bin\\java.exe"},
