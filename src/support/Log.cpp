@@ -24,9 +24,11 @@ struct LogState {
     std::FILE* file = nullptr;
 };
 
+// Never destroyed: a console event or a late thread may log while the process's exit
+// handlers run, and a destroyed lock would end the process with an exception.
 LogState& state() {
-    static LogState instance;
-    return instance;
+    static LogState* const instance = new LogState;
+    return *instance;
 }
 
 bool variableIsYes(const char* name) {

@@ -155,3 +155,19 @@ TEST(Log, FileLiesInTheTmpDirectoryOrInTheDriveRoot) {
         }
     }
 }
+
+TEST(Log, LinesFromExitHandlersAreWritten) {
+    ScratchDir dir("logexit");
+    RunOptions options;
+    options.environment = {{"KARVO_LOG", "yes"}, {"TMP", dir.path()}};
+    const auto run = runProcess(
+        "\"" + buildDirectory() + "fixtures\\lateexitlog\\lateexitlog.exe\"", options);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+    const auto files = logFilesIn(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    const auto logLines = lines(readFile(files[0]).value_or(""));
+    ASSERT_GE(logLines.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(logLines.end() - 2, logLines.end()),
+              (std::vector<std::string>{"logged in main 1", "logged at exit 2"}));
+}
