@@ -39,18 +39,15 @@ bool expandLauncherVariables(std::string& text) {
     values.launcherTempDir = launcherTempDir();
     values.jvmHome = jvmHome();
     values.systemTempDir = getTempDirectory();
-    const ExpansionResult result =
-        expandVariables(text, values, environmentEntries(), MaxTextLength);
-    if (!result.ok) {
+    const auto log = [](const Replacement& replacement) {
+        logMessage("expanding %s to %s in %s.", replacement.token.c_str(),
+                   replacement.value.c_str(), replacement.text.c_str());
+    };
+    if (!expandVariables(text, values, environmentEntries(), MaxTextLength, log)) {
         logError("expanding %s would exceed %d characters; left unexpanded", text.c_str(),
                  static_cast<int>(MaxTextLength));
         return false;
     }
-    for (const Replacement& replacement : result.replacements) {
-        logMessage("expanding %s to %s in %s.", replacement.token.c_str(),
-                   replacement.value.c_str(), replacement.text.c_str());
-    }
-    text = result.text;
     return true;
 }
 

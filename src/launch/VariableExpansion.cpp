@@ -65,33 +65,33 @@ std::string upperCased(std::string text) {
 }  // namespace
 
 bool replaceAllOccurrences(std::string& text, std::string_view token, std::string_view value,
-                           std::size_t maxLength, std::vector<Replacement>& replacements) {
+                           std::size_t maxLength, const ReplacementSink& sink) {
     if (token.empty()) return true;
     std::size_t from = 0;
     while ((from = text.find(token, from)) != std::string::npos) {
         if (text.size() - token.size() + value.size() > maxLength) return false;
         text.replace(from, token.size(), value);
-        replacements.push_back({std::string(token), std::string(value), text});
+        sink(Replacement{std::string(token), std::string(value), text});
         from += value.size();
     }
     return true;
 }
 
-ExpansionResult expandVariables(std::string_view text, const LauncherVariableValues& values,
-                                const std::vector<std::string>& environment,
-                                std::size_t maxLength) {
-    ExpansionResult result;
-    result.text = std::string(text);
-    const auto refuse = [&] {
-        result.ok = false;
-        result.text = std::string(text);
-        result.replacements.clear();
-        return result;
-    };
+bool replaceAllOccurrences(std::string& text, std::string_view token, std::string_view value,
+                           std::size_t maxLength, std::vector<Replacement>& replacements) {
+    return replaceAllOccurrences(
+        text, token, value, maxLength,
+        [&replacements](const Replacement& record) { replacements.push_back(record); });
+}
+
+bool expandVariables(std::string& text, const LauncherVariableValues& values,
+                     const std::vector<std::string>& environment, std::size_t maxLength,
+                     const ReplacementSink& sink) {
+    std::string expanded = text;
     for (const FixedToken& fixed : FixedTokens) {
-        if (!replaceAllOccurrences(result.text, fixed.token, valueOf(fixed.source, values),
-                                   maxLength, result.replacements)) {
-            return refuse();
+        if (!replaceAllOccurrences(expanded, fixed.token, valueOf(fixed.source, values),
+                                   maxLength, sink)) {
+            return false;
         }
     }
     for (const std::string& entry : environment) {
@@ -102,14 +102,25 @@ ExpansionResult expandVariables(std::string_view text, const LauncherVariableVal
         const std::string_view name(entry.data(), equals);
         const std::string_view value(entry.data() + equals + 1, entry.size() - equals - 1);
         std::string token = "${" + std::string(name) + "}";
-        if (!replaceAllOccurrences(result.text, token, value, maxLength, result.replacements)) {
-            return refuse();
-        }
-        if (!replaceAllOccurrences(result.text, upperCased(std::move(token)), value, maxLength,
-                                   result.replacements)) {
-            return refuse();
+        if (!replaceAllOccurrences(expanded, token, value, maxLength, sink)) return false;
+        if (!replaceAllOccurrences(expanded, upperCased(std::move(token)), value, maxLength,
+                                   sink)) {
+            return false;
         }
     }
+    text = std::move(expanded);
+    return true;
+}
+
+ExpansionResult expandVariables(std::string_view text, const LauncherVariableValues& values,
+                                const std::vector<std::string>& environment,
+                                std::size_t maxLength) {
+    ExpansionResult result;
+    result.text = std::string(text);
+    result.ok = expandVariables(
+        result.text, values, environment, maxLength,
+        [&result](const Replacement& record) { result.replacements.push_back(record); });
+    if (!result.ok) result.replacements.clear();
     return result;
 }
 

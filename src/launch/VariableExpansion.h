@@ -1,6 +1,7 @@
 // The substitution behind launcher variables, over given values and a given environment
 // block, so that it needs no operating system and can be tested on its own.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,14 +33,28 @@ struct ExpansionResult {
     std::vector<Replacement> replacements;  // empty when !ok
 };
 
+// Receives each replacement as it happens.
+using ReplacementSink = std::function<void(const Replacement&)>;
+
 // Replaces the fixed tokens, then "${NAME}" and its upper-cased form for every entry of the
 // environment block ("NAME=value" texts, in block order). A result longer than maxLength
 // is refused as a whole: the text is returned unchanged.
 ExpansionResult expandVariables(std::string_view text, const LauncherVariableValues& values,
                                 const std::vector<std::string>& environment, std::size_t maxLength);
 
-// Replaces every occurrence of token, searching on after each inserted value. Appends one
-// record per replacement. False (text partly replaced) once the text exceeds maxLength.
+// The same in place, handing every record to the sink instead of keeping it: a text whose
+// references lead through a long chain of variables would otherwise pile up thousands of
+// whole copies of itself. False (text unchanged) when the result would exceed maxLength;
+// the records handed over before that stand.
+bool expandVariables(std::string& text, const LauncherVariableValues& values,
+                     const std::vector<std::string>& environment, std::size_t maxLength,
+                     const ReplacementSink& sink);
+
+// Replaces every occurrence of token, searching on after each inserted value. Hands over
+// (or appends) one record per replacement. False (text partly replaced) once the text
+// exceeds maxLength.
+bool replaceAllOccurrences(std::string& text, std::string_view token, std::string_view value,
+                           std::size_t maxLength, const ReplacementSink& sink);
 bool replaceAllOccurrences(std::string& text, std::string_view token, std::string_view value,
                            std::size_t maxLength, std::vector<Replacement>& replacements);
 

@@ -107,3 +107,55 @@ TEST(LauncherVariables, JvmHome) {
     };
     for (const auto& row : rows) EXPECT_EQ(jvmHomeFor(row.path), row.expected) << row.name;
 }
+
+TEST(LauncherVariables, RecordsHandedOverAsTheyHappen) {
+    // A reference chain: every occurrence of ${V0} leads through all the variables in turn,
+    // so each one is replaced as often as the text holds references.
+    std::vector<std::string> chain;
+    for (int i = 0; i < 60; ++i)
+        chain.push_back("V" + std::to_string(i) + "=${V" + std::to_string(i + 1) + "}");
+    chain.push_back("V60=end");
+    std::string chained;
+    std::string chainEnds;
+    for (int i = 0; i < 1000; ++i) {
+        chained += "${V0}";
+        chainEnds += "end";
+    }
+    struct Row {
+        const char* name;
+        std::string text;
+        std::vector<std::string> environment;
+        bool ok;
+        std::string expected;
+        std::size_t records;
+    } rows[] = {
+        {"plain text", "plain", {}, true, "plain", 0},
+        {"tokens and variables in order", "%KARVO_EXEDIR%${A}", {"A=a"}, true, "C:\\App\\a", 2},
+        {"long chain of references", chained, chain, true, chainEnds, 61 * 1000},
+        {"refused text stays unchanged", "${V}${V}", {"V=" + std::string(5000, 'v')}, false,
+         "${V}${V}", 1},
+    };
+    for (const auto& row : rows) {
+        std::string text = row.text;
+        std::size_t records = 0;
+        std::string lastText;
+        const bool ok = expandVariables(text, Values, row.environment, 8191,
+                                        [&](const Replacement& record) {
+                                            ++records;
+                                            lastText = record.text;
+                                        });
+        EXPECT_EQ(ok, row.ok) << row.name;
+        EXPECT_EQ(text, row.expected) << row.name;
+        EXPECT_EQ(records, row.records) << row.name;
+        if (ok && records > 0) {
+            EXPECT_EQ(lastText, text) << row.name << ": the last record shows the result";
+        }
+        // Kept records of the long chain would be hundreds of megabytes: the short rows
+        // show that both forms agree.
+        if (ok && records < 100) {
+            const ExpansionResult kept = expandVariables(row.text, Values, row.environment, 8191);
+            EXPECT_EQ(kept.text, text) << row.name << ": both forms agree";
+            EXPECT_EQ(kept.replacements.size(), records) << row.name;
+        }
+    }
+}
