@@ -32,10 +32,19 @@ std::size_t extractQuotedArgument(std::vector<std::u16string>& arguments,
 std::optional<std::vector<std::u16string>> trySplitArguments(std::u16string_view text) {
     std::vector<std::u16string> arguments;
     std::size_t at = 0;
+    // The next blank and quotes are searched for again only once splitting has passed
+    // them: searching from every argument anew made a long list of short arguments cost
+    // time in the square of its length.
+    std::size_t doubleQuote = text.find(DoubleQuote);
+    std::size_t singleQuote = text.find(SingleQuote);
+    std::size_t blank = text.find(Blank);
+    const auto nextFrom = [&](std::size_t& cached, char16_t unit) {
+        if (cached != None && cached < at) cached = text.find(unit, at);
+    };
     while (at < text.size()) {
-        const std::size_t doubleQuote = text.find(DoubleQuote, at);
-        const std::size_t singleQuote = text.find(SingleQuote, at);
-        const std::size_t blank = text.find(Blank, at);
+        nextFrom(doubleQuote, DoubleQuote);
+        nextFrom(singleQuote, SingleQuote);
+        nextFrom(blank, Blank);
         if (blank == at) {
             ++at;
         } else if (before(blank, doubleQuote) && before(blank, singleQuote)) {
