@@ -419,6 +419,10 @@ TEST(JreSearch, LogTellsEachStepOfTheSearch) {
           "Has installer location {dir}\\inst", "Using installer location",
           "Trying to load JVM-DLL from {ndir}\\inst\\bin\\java.exe"},
          {"Using preferred location"}},
+        {"empty preferred line names the executable's directory",
+         {{}, {{".tessel\\pref_jre.cfg", "\r\n"}}, {}, {{Key::ApplicationDirectory, "{dir}"}}}, false, false,
+         {"Has preferred location ", "checkJavaExe ({exedir}\\bin\\java.exe, [out], , , 1)"},
+         {}},
         {"earlier installation of this user",
          {{{"prev\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\prev"}, false, false,
          {"found installations: {dir}\\prev",
@@ -439,10 +443,13 @@ TEST(JreSearch, LogTellsEachStepOfTheSearch) {
         const std::size_t start = search.environment().logLines().size();
         const std::string pathBefore = environmentVariable("PATH");
         const std::string normalizedDir = normalizePath(search.dir().path(), false);
+        std::string exeDir = normalizePath(buildDirectory(), false);
+        if (exeDir.back() == '\\') exeDir.pop_back();
         auto expand = [&](std::string text) {
             text = fill(text, search.dir());
             for (const auto& [token, value] :
-                 {std::pair<std::string, std::string>{"{ndir}", normalizedDir}, {"{path}", pathBefore}}) {
+                 {std::pair<std::string, std::string>{"{ndir}", normalizedDir}, {"{path}", pathBefore},
+                  {"{exedir}", exeDir}}) {
                 for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
                     text.replace(at, token.size(), value);
             }
