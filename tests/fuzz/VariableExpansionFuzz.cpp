@@ -36,6 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         KARVO_FUZZ_CHECK(result.text == text);
     }
 
+    // In place with a sink, as the launcher calls it: the same outcome, the same records.
+    std::string inPlace = text;
+    std::size_t records = 0;
+    const bool fits = expandVariables(inPlace, values, environment, maxLength,
+                                      [&](const Replacement& step) {
+                                          KARVO_FUZZ_CHECK(step.text.size() <= maxLength);
+                                          ++records;
+                                      });
+    KARVO_FUZZ_CHECK(fits == result.ok);
+    KARVO_FUZZ_CHECK(inPlace == result.text);
+    if (fits) KARVO_FUZZ_CHECK(records == result.replacements.size());
+
     // Any text as the token, the first environment entry included; no step passes the limit.
     if (!environment.empty()) {
         std::string once = text;
