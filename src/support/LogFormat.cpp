@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 
 namespace karvo {
 namespace {
@@ -47,21 +46,24 @@ void appendText(std::string& out, const Directive& d, const char* text, std::siz
     appendFormatted(out, specFor(padding, "", 's'), std::string(text, length).c_str());
 }
 
+// With a precision, a text need not end within it: nothing beyond it is read.
+template <typename Char>
+std::size_t boundedLength(const Char* text, const Directive& d) {
+    const std::size_t limit = d.hasPrecision ? static_cast<std::size_t>(d.precision) : SIZE_MAX;
+    std::size_t length = 0;
+    while (length < limit && text[length] != Char{}) ++length;
+    return length;
+}
+
 void appendNarrow(std::string& out, const Directive& d, const char* text) {
     if (!text) text = "(null)";
-    std::size_t length = std::strlen(text);
-    if (d.hasPrecision && static_cast<std::size_t>(d.precision) < length)
-        length = static_cast<std::size_t>(d.precision);
-    appendText(out, d, text, length);
+    appendText(out, d, text, boundedLength(text, d));
 }
 
 void appendWide(std::string& out, const Directive& d, const wchar_t* text, WideToNarrow convert) {
     if (!text) return appendNarrow(out, d, nullptr);
-    std::size_t length = std::wcslen(text);
     // The precision counts wide characters, so no 8-bit character is cut in half.
-    if (d.hasPrecision && static_cast<std::size_t>(d.precision) < length)
-        length = static_cast<std::size_t>(d.precision);
-    const std::string narrow = convert(text, length);
+    const std::string narrow = convert(text, boundedLength(text, d));
     appendText(out, d, narrow.data(), narrow.size());
 }
 

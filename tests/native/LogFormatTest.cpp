@@ -22,6 +22,10 @@ std::string codePage1252(const wchar_t* text, std::size_t length) {
     return out;
 }
 
+// Texts with no terminator: a precision must keep the formatter inside them.
+const char Unterminated[2] = {'a', 'b'};
+const wchar_t UnterminatedWide[1] = {L'c'};
+
 std::string format(const char* text, ...) {
     va_list args;
     va_start(args, text);
@@ -53,6 +57,8 @@ TEST(LogFormat, FormatsLikeTheRuntime) {
         {"star width and precision", format("[%*d][%.*s]", 4, 7, 2, "abcdef"), "[   7][ab]"},
         {"negative star width aligns left", format("[%*d]", -3, 7), "[7  ]"},
         {"precision cuts a narrow text", format("%.3s", "abcdef"), "abc"},
+        {"nothing is read beyond the precision", format("%.2s|%.1S", Unterminated, UnterminatedWide),
+         "ab|c"},
         {"character", format("%c%c", 'o', 'k'), "ok"},
         {"null narrow text", format("%s", static_cast<const char*>(nullptr)), "(null)"},
         {"wide text", format("command line %S", L"svc.exe __tsl_restart"),
