@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,29 @@
 #include "PackedExecutable.h"
 
 using namespace karvo;
+
+namespace {
+
+using WideMap = std::map<ConfigKey, std::u16string>;
+
+bool sameConfiguration(const ConfigBlock& read, const ConfigBlock& rebuilt) {
+    const ConfigTables a = buildConfigTables(read, std::nullopt);
+    const ConfigTables b = buildConfigTables(rebuilt, std::nullopt);
+    if (a.texts != b.texts || a.wides != b.wides || read.groups.size() != rebuilt.groups.size())
+        return false;
+    for (std::size_t i = 0; i < read.groups.size(); ++i) {
+        const auto& x = read.groups[i];
+        const auto& y = rebuilt.groups[i];
+        if (x.localePrefix != y.localePrefix) return false;
+        WideMap left, right;
+        for (const auto& [key, value] : x.entries) left[key] = value;
+        for (const auto& [key, value] : y.entries) right[key] = value;
+        if (left != right) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
@@ -26,10 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pack::DescribeOptions options;
         options.executableName = "fuzz.exe";
         const pack::Description description = pack::describeConfiguration(read.configuration, options);
+        // The printed form is canonical: without a warning (and without files, which need
+        // extracting first) it builds the same configuration again.
+        const bool canonical = description.warnings.empty() && read.configuration.files.empty();
         try {
-            pack::readDescription(description.toml, "inspected.toml", ".");
-        } catch (const pack::PackError&) {
-            // A configuration the packer would not write may be refused on the way back.
+            const pack::PackInput again =
+                pack::readDescription(description.toml, "inspected.toml", ".");
+            if (canonical) KARVO_FUZZ_CHECK(sameConfiguration(read.configuration.block, again.block));
+        } catch (const pack::PackError& error) {
+            if (canonical) {
+                std::fprintf(stderr, "refused: %s\n", error.what());
+                karvo::fuzz::propertyBroken("a description printed without warnings builds again");
+            }
         }
     } catch (const pack::PackError&) {
     } catch (const std::exception& error) {
