@@ -15,6 +15,11 @@ seeds=$root/tests/fuzz/corpus
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && mapfile -t targets < <(grep -v '^$' "$build/fuzz-targets.txt")
 
+# Scratch files of the targets go below the build directory, so that even a run stopped by
+# a finding leaves nothing behind in the system's temporary directory.
+export TMPDIR=$build/tmp
+mkdir -p "$TMPDIR"
+
 failed=()
 for target in "${targets[@]}"; do
   mkdir -p "$build/corpus/$target" "$build/findings" "$seeds/$target"
