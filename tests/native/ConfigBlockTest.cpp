@@ -5,33 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "FakePeImage.h"
 #include "config/ConfigBlock.h"
 
 using namespace karvo;
 
 namespace {
 
-// A minimal PE image whose last section ends at 1024: the block goes right after it.
-std::vector<std::uint8_t> fakeExecutable() {
-    std::vector<std::uint8_t> bytes(1024, 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    auto put16 = [&](std::size_t at, std::uint16_t v) {
-        bytes[at] = static_cast<std::uint8_t>(v);
-        bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    put32(60, 0x80);
-    put32(0x80, 0x00004550);
-    put16(0x80 + 6, 2);      // two sections
-    put16(0x80 + 20, 0xE0);  // optional header size
-    const std::size_t last = 0x80 + 24 + 0xE0 + 40;
-    put32(last + 16, 0x200);  // raw data size
-    put32(last + 20, 0x200);  // raw data offset
-    return bytes;
-}
+std::vector<std::uint8_t> fakeExecutable() { return karvo::test::fakePeImage(); }
 
 // Writes fields the way an independent writer following the layout would.
 struct Writer {

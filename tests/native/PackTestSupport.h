@@ -12,34 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "FakePeImage.h"
 #include "PackCommands.h"
 #include "PackDescription.h"
 #include "PackedExecutable.h"
 
 namespace karvo::pack::test {
 
-// A PE image of 1024 bytes whose last section ends at the end of the file, where the packer
-// puts the block.
-inline std::vector<std::uint8_t> fakeTemplate() {
-    std::vector<std::uint8_t> bytes(1024, 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    auto put16 = [&](std::size_t at, std::uint16_t v) {
-        bytes[at] = static_cast<std::uint8_t>(v);
-        bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    put32(60, 0x80);
-    put32(0x80, 0x00004550);
-    put16(0x80 + 6, 2);
-    put16(0x80 + 20, 0xE0);
-    const std::size_t last = 0x80 + 24 + 0xE0 + 40;
-    put32(last + 16, 0x200);
-    put32(last + 20, 0x200);
-    return bytes;
-}
+// A PE image whose last section ends at the end of the file, where the packer puts the block.
+inline std::vector<std::uint8_t> fakeTemplate() { return karvo::test::fakePeImage(); }
 
 inline void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
