@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/ConfigKeys.h"
+#include "config/InternalErrors.h"
 
 namespace karvo {
 
@@ -19,14 +20,5 @@ void showConfiguredMessage(ConfigKey key, std::optional<std::string_view> argume
 [[noreturn]] void exitWithConfiguredMessage(ConfigKey key,
                                             std::optional<std::string_view> argument = std::nullopt);
 
-// Internal error codes carried by the internal-error message.
-namespace InternalError {
-inline constexpr std::string_view TempDirectory = "7";
-inline constexpr std::string_view IncludedFile = "11";
-inline constexpr std::string_view FirstRunClass = "14";
-inline constexpr std::string_view FirstRunMethod = "15";
-inline constexpr std::string_view Extraction = "16";
-inline constexpr std::string_view UnpackTool = "20";
-}  // namespace InternalError
 
 }  // namespace karvo

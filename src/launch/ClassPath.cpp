@@ -136,7 +136,7 @@ ClassPathOutcome buildClassPathOption(const ClassPathSettings& settings, ClassPa
     if (buffer.size() > maxLength) {
         view.logError("class path option of " + std::to_string(buffer.size()) +
                       " characters exceeds " + std::to_string(maxLength));
-        outcome.failure = ClassPathFailure{Key::MessageInternalError, ClassPathTooLongCode};
+        outcome.failure = ClassPathFailure{Key::MessageInternalError, std::string(ClassPathTooLongCode)};
     }
     return outcome;
 }

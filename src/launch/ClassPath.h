@@ -2,10 +2,12 @@
 // environment, so that its order and its rules can be tested without either.
 #pragma once
 #include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "config/ConfigKeys.h"
+#include "config/InternalErrors.h"
 
 namespace karvo {
 
@@ -46,7 +48,7 @@ struct ClassPathOutcome {
 };
 
 // The internal-error code for a class path option that does not fit its limit.
-inline constexpr const char* ClassPathTooLongCode = "31";
+inline constexpr std::string_view ClassPathTooLongCode = InternalError::ClassPathTooLong;
 
 ClassPathOutcome buildClassPathOption(const ClassPathSettings& settings, ClassPathView& view,
                                       std::size_t maxLength);

@@ -30,14 +30,6 @@
 namespace karvo {
 namespace {
 
-// Internal-error codes of this unit, shown through message 1009.
-// "21": the VM could not build the parameter array or one of its strings (it is out of
-//       memory, or java.lang.String is missing); the program is not started.
-// "22": a configured program argument list or redirection file name would grow past the
-//       text limit when its variables are expanded; it is not passed on half-expanded.
-constexpr std::string_view ParameterArrayFailed = "21";
-constexpr std::string_view ExpansionTooLong = "22";
-
 JavaVM* javaVm = nullptr;
 JNIEnv* jniEnv = nullptr;
 
@@ -45,7 +37,7 @@ std::string expandedOrFail(ConfigKey key) {
     std::string text = getConfigString(key);
     if (!expandLauncherVariables(text)) {
         logError("configuration key %d is too long once expanded", static_cast<int>(key));
-        exitWithConfiguredMessage(Key::MessageInternalError, ExpansionTooLong);
+        exitWithConfiguredMessage(Key::MessageInternalError, InternalError::ExpansionTooLong);
     }
     return text;
 }
@@ -110,7 +102,7 @@ std::vector<std::u16string> runtimeParameters(const std::vector<std::u16string>&
 [[noreturn]] void parameterArrayFailed(const char* what) {
     logError("the VM could not create the %s", what);
     if (jniEnv->ExceptionOccurred()) jniEnv->ExceptionDescribe();
-    exitWithConfiguredMessage(Key::MessageInternalError, ParameterArrayFailed);
+    exitWithConfiguredMessage(Key::MessageInternalError, InternalError::ParameterArray);
 }
 
 std::string firstRunMarkerPath() {

@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "config/InternalErrors.h"
+
 namespace karvo {
 
 // The internal-error code shown when a configured text would outgrow the text limit once
-// its variables are expanded: such a text is never used cut short or half-expanded.
-inline constexpr std::string_view ExpansionTooLongCode = "22";
+// its variables are expanded.
+inline constexpr std::string_view ExpansionTooLongCode = InternalError::ExpansionTooLong;
 
 // The places a configured text may refer to.
 struct LauncherVariableValues {
