@@ -62,4 +62,23 @@ private:
 
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
+// Hands the record to `send` (which reports it and returns whether that worked) until the
+// fields sent are still the record's fields afterwards. The other thread may change the
+// record between our taking the fields and their arrival; without the repeat our older
+// fields would arrive last (a "running" after the handler's "stop pending"). The record only
+// moves forward, so a few repeats suffice; whoever changed it reports it as well.
+template <typename Send>
+bool reportLatest(const ServiceStatusRecord& record, Send&& send) {
+    constexpr int MaxRepeats = 4;
+    ServiceStatusFields sent = record.fields();
+    bool ok = send(sent);
+    for (int repeat = 0; repeat < MaxRepeats; ++repeat) {
+        const ServiceStatusFields now = record.fields();
+        if (now == sent) break;
+        sent = now;
+        ok = send(sent);
+    }
+    return ok;
+}
+
 }  // namespace karvo

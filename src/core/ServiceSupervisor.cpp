@@ -37,10 +37,11 @@ constexpr DWORD OutputBlockSize = 8192;
 int lastError() { return static_cast<int>(GetLastError()); }
 
 BOOL reportStatus() {
-    const ServiceStatusFields fields = serviceStatus.fields();
-    SERVICE_STATUS status{fields[0], fields[1], fields[2], fields[3],
-                          fields[4], fields[5], fields[6]};
-    return SetServiceStatus(statusHandle.load(), &status);
+    return reportLatest(serviceStatus, [](const ServiceStatusFields& fields) {
+        SERVICE_STATUS status{fields[0], fields[1], fields[2], fields[3],
+                              fields[4], fields[5], fields[6]};
+        return SetServiceStatus(statusHandle.load(), &status) != FALSE;
+    });
 }
 
 // The child never ran: the service must not stay reported as running with nothing behind it.

@@ -181,3 +181,75 @@ TEST(ServiceState, SlotBeforePublishAndAfterTake) {
         EXPECT_EQ(got != nullptr, row.lastTakeHasValue) << row.name;
     }
 }
+
+// A request handled on the other thread while a report is on its way must not be overtaken
+// by that older report: the last fields sent are always the record's latest.
+TEST(ServiceState, LastReportIsTheLatestRecord) {
+    enum class During { Nothing, Stop, Shutdown, ChildEnds0, ShutdownEverySend };
+    struct Row {
+        const char* name;
+        bool stopFirst;   // a stop was already pending when the report began
+        During during;    // what the other thread does while the first fields are sent
+        int sends;
+        std::uint32_t lastState;
+        std::uint32_t lastCheckPoint;
+    } rows[] = {
+        {"nothing changes: one report", false, During::Nothing, 1, 4, 0},
+        {"stop lands during the running report: stop pending sent last", false, During::Stop, 2,
+         3, 0},
+        {"shutdown while stop pending: raised check point sent last", true, During::Shutdown, 2,
+         3, 1},
+        {"child ends during the report: stopped sent last", true, During::ChildEnds0, 2, 1, 0},
+        {"a change on every send: repeats are bounded, the changer reports the rest", true,
+         During::ShutdownEverySend, 5, 3, 4},
+    };
+    for (const auto& row : rows) {
+        ServiceStatusRecord record;
+        record.reset();
+        if (row.stopFirst) record.requestStop(false);
+        std::vector<ServiceStatusFields> sent;
+        const bool ok = reportLatest(record, [&](const ServiceStatusFields& fields) {
+            sent.push_back(fields);
+            if (sent.size() == 1 || row.during == During::ShutdownEverySend) {
+                switch (row.during) {
+                    case During::Nothing: break;
+                    case During::Stop: record.requestStop(false); break;
+                    case During::Shutdown:
+                    case During::ShutdownEverySend: record.requestStop(true); break;
+                    case During::ChildEnds0: record.childEnded(0); break;
+                }
+            }
+            return true;
+        });
+        EXPECT_TRUE(ok) << row.name;
+        ASSERT_EQ(static_cast<int>(sent.size()), row.sends) << row.name;
+        EXPECT_EQ(sent.back()[1], row.lastState) << row.name;
+        EXPECT_EQ(sent.back()[5], row.lastCheckPoint) << row.name;
+    }
+}
+
+// The result is that of the last report made, so a failure logged by the caller is the
+// failure of the report that counts.
+TEST(ServiceState, ReportResultIsTheLastSend) {
+    struct Row {
+        const char* name;
+        bool changeDuringFirst;
+        std::vector<bool> results;
+        bool expected;
+    } rows[] = {
+        {"single report failed", false, {false}, false},
+        {"first failed, repeat after a change worked", true, {false, true}, true},
+        {"first worked, repeat after a change failed", true, {true, false}, false},
+    };
+    for (const auto& row : rows) {
+        ServiceStatusRecord record;
+        record.reset();
+        std::size_t calls = 0;
+        const bool ok = reportLatest(record, [&](const ServiceStatusFields&) {
+            if (calls == 0 && row.changeDuringFirst) record.requestStop(false);
+            return row.results.at(calls++);
+        });
+        EXPECT_EQ(calls, row.results.size()) << row.name;
+        EXPECT_EQ(ok, row.expected) << row.name;
+    }
+}
