@@ -234,6 +234,8 @@ TEST(JavaVMLauncher, FirstRunCheck) {
         std::string errorText;
         bool firstRunLookedUp;
         bool mainCalled;
+        std::string applicationDirectory = {};  // key 10003, relative to the executable
+        std::string markerDirectory = {};       // where the marker lies, below the executable
     } rows[] = {
         {"tessel, no marker: no check, program runs", "t", false, "return", 0, "", false, true},
         {"tessel, marker, check says yes", "t", true, "return", 0, "", true, true},
@@ -246,12 +248,27 @@ TEST(JavaVMLauncher, FirstRunCheck) {
         {"tessel, check method missing", "t", true, "no-method:firstRun", 1, "INTERNAL 15", true,
          false},
         {"karvo flavour ignores the marker", "", true, "firstrun-false", 0, "", false, true},
+        {"marker below the configured application directory is checked", "t", true,
+         "firstrun-false", 0, "", true, false, "app", "app"},
+        {"marker beside the executable ignored when the application directory is elsewhere",
+         "t", true, "firstrun-false", 0, "", false, true, "app", ""},
     };
     for (const auto& row : rows) {
-        RuntimeLayout layout("launch_firstrun", with({{Key::Flavour, row.flavour}}), row.script);
-        CreateDirectoryA((layout.directory() + "\\.tessel").c_str(), nullptr);
-        writeFile(layout.directory() + "\\.tessel\\tslruntime.jar", "jar");
-        if (row.marker) writeFile(layout.directory() + "\\.tessel\\firstrun", "");
+        RuntimeLayout layout(
+            "launch_firstrun",
+            with({{Key::Flavour, row.flavour}, {Key::ApplicationDirectory, row.applicationDirectory}}),
+            row.script);
+        const std::string application = row.applicationDirectory.empty()
+                                            ? layout.directory()
+                                            : layout.directory() + "\\" + row.applicationDirectory;
+        CreateDirectoryA(application.c_str(), nullptr);
+        CreateDirectoryA((application + "\\.tessel").c_str(), nullptr);
+        writeFile(application + "\\.tessel\\tslruntime.jar", "jar");
+        const std::string markerBase = row.markerDirectory.empty()
+                                           ? layout.directory()
+                                           : layout.directory() + "\\" + row.markerDirectory;
+        CreateDirectoryA((markerBase + "\\.tessel").c_str(), nullptr);
+        if (row.marker) writeFile(markerBase + "\\.tessel\\firstrun", "");
         const RunResult run = runChild(layout);
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name << "\n" << run.err;
