@@ -123,6 +123,8 @@ TEST(EndToEnd, StartRunStopUninstall) {
         EXPECT_EQ(lines(stop.out), stopLines) << row.name;
         // The program read exactly the shutdown code, and the VM was taken down in order.
         EXPECT_TRUE(layout.record().has("stdin", "0")) << row.name;
+        // Exactly "0" and a line feed, then the end of the input.
+        EXPECT_TRUE(layout.record().has("stdin rest", "")) << row.name;
         EXPECT_TRUE(layout.record().has("DestroyJavaVM")) << row.name;
         EXPECT_TRUE(waitProcessGone(servicePid, 10000)) << row.name;
         EXPECT_TRUE(waitProcessGone(child, 10000)) << row.name;
