@@ -295,11 +295,20 @@ TEST(JavaVMLauncher, UnicodeArgumentReachesTheProgram) {
     std::u16string line = u"\"" +
                           std::u16string(layout.executable().begin(), layout.executable().end()) +
                           u"\" svc " + argument + u" __tsl_restart";
+    // The child logs into its own directory; only its log line shows the replacement.
+    ScratchDir logDirectory("launch_unicode_log");
+    std::wstring environment;
+    for (const wchar_t* variable : {L"KARVO_LOG=yes", L"SystemRoot=C:\\windows"})
+        environment.append(variable).push_back(L'\0');
+    environment += L"TMP=" + std::wstring(logDirectory.path().begin(), logDirectory.path().end());
+    environment.push_back(L'\0');
+    environment.push_back(L'\0');
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(nullptr, reinterpret_cast<LPWSTR>(line.data()), nullptr, nullptr,
-                               FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
+                               FALSE, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                               environment.data(), nullptr, &startup, &process));
     if (WaitForSingleObject(process.hProcess, ChildTimeoutMs) == WAIT_TIMEOUT)
         TerminateProcess(process.hProcess, 99);
     DWORD exitCode = 1;
@@ -310,6 +319,15 @@ TEST(JavaVMLauncher, UnicodeArgumentReachesTheProgram) {
     const auto parameters = layout.record().all("param");
     ASSERT_FALSE(parameters.empty());
     EXPECT_EQ(parameters.back(), utf8(argument));
+
+    std::string log;
+    WIN32_FIND_DATAA found;
+    const HANDLE find = FindFirstFileA(logDirectory.file("tsl_nlog*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        log = readFile(logDirectory.file(found.cFileName)).value_or("");
+        FindClose(find);
+    }
+    EXPECT_NE(log.find("param 6: ???"), std::string::npos) << log;
 }
 
 // A configured text that would outgrow the text limit once expanded is not passed on
