@@ -1,5 +1,7 @@
 #include "win/RuntimeLayout.h"
 
+#include "support/TextConv.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -103,15 +105,6 @@ bool RuntimeLayout::waitForRecord(const std::string& key, unsigned timeoutMs) co
     return record().has(key);
 }
 
-std::string utf8(const std::u16string& text) {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(text.size()), nullptr,
-                                         0, nullptr, nullptr);
-    std::string out(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
-    return out;
-}
+std::string utf8(const std::u16string& text) { return toNarrow(text, CP_UTF8); }
 
 }  // namespace karvo::test
