@@ -123,6 +123,17 @@ struct Launcher {
 
 using Lines = std::vector<std::string>;
 
+// The expected lines of a table row, with "%s" standing for the service name.
+template <typename Texts>
+Lines withName(const Texts& texts, const std::string& name) {
+    Lines expected;
+    for (std::string line : texts) {
+        if (const auto at = line.find("%s"); at != std::string::npos) line.replace(at, 2, name);
+        expected.push_back(line);
+    }
+    return expected;
+}
+
 }  // namespace
 
 TEST(ServiceControl, InstallRegistersTheService) {
@@ -238,12 +249,7 @@ TEST(ServiceControl, CommandsOnAStoppedService) {
         const auto run = launcher.run(row.tail);
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name;
-        Lines expected;
-        for (auto line : row.out) {
-            if (const auto at = line.find("%s"); at != std::string::npos) line.replace(at, 2, name);
-            expected.push_back(line);
-        }
-        EXPECT_EQ(lines(run.out), expected) << row.name;
+        EXPECT_EQ(lines(run.out), withName(row.out, name)) << row.name;
     }
 }
 
@@ -386,12 +392,7 @@ TEST(ServiceControl, CommandsOnARunningService) {
         const auto run = launcher.run(std::string(row.tail) + " " + name);
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name;
-        Lines expected;
-        for (auto line : row.out) {
-            if (const auto at = line.find("%s"); at != std::string::npos) line.replace(at, 2, name);
-            expected.push_back(line);
-        }
-        EXPECT_EQ(lines(run.out), expected) << row.name;
+        EXPECT_EQ(lines(run.out), withName(row.out, name)) << row.name;
         if (row.stateAfter != 0) EXPECT_TRUE(waitForState(name, row.stateAfter, 0)) << row.name;
         else EXPECT_FALSE(registration(name).has_value()) << row.name;
     }
