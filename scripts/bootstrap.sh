@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need. Does nothing when they are there.
 set -euo pipefail
 packages=(g++ make cmake ninja-build googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-i686-posix wine wine64 wine32:i386
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
           openjdk-17-jdk-headless libtomlplusplus-dev)
 missing=()
 for p in "${packages[@]}"; do
