@@ -4,7 +4,7 @@
 
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
-#include "core/ProductFlavour.h"
+#include "config/ProductFlavour.h"
 #include "support/Log.h"
 
 namespace karvo {

@@ -6,7 +6,7 @@
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
 #include "config/TempDirectory.h"
-#include "core/ProductFlavour.h"
+#include "config/ProductFlavour.h"
 #include "launch/VmOptions.h"
 #include "win/TestSupport.h"
 

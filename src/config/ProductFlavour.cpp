@@ -1,6 +1,6 @@
 // ProductFlavour lives in a unit of its own without Win32 calls, so that portable code
 // that asks for the flavour also links into the native tests.
-#include "core/ProductFlavour.h"
+#include "config/ProductFlavour.h"
 
 #include "core/StartupEnvironment.h"
 
