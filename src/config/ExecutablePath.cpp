@@ -1,8 +1,9 @@
+#include "config/ExecutablePath.h"
+
 #include <windows.h>
 
 #include <vector>
 
-#include "config/LauncherConfig.h"
 #include "config/PathText.h"
 #include "support/TextConv.h"
 #include "support/TextLimits.h"

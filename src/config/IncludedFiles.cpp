@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/ConfigBlock.h"
+#include "config/ExecutablePath.h"
 #include "config/IncludedFileNames.h"
 #include "config/LauncherConfig.h"
 #include "config/Messages.h"

@@ -4,6 +4,7 @@
 
 #include "config/ConfigBlock.h"
 #include "config/ConfigValue.h"
+#include "config/ExecutablePath.h"
 #include "config/LocaleTable.h"
 #include "config/Messages.h"
 #include "support/Log.h"

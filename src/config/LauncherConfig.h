@@ -27,9 +27,6 @@ const std::u16string& getConfigWString(ConfigKey key);
 // The file offset just after the localized groups, where included files' data begins.
 std::int64_t includedDataOffset();
 
-// The launcher's own path in the file-API code page, computed once.
-const std::string& getExecutablePath();
-
 // The locale code of the user's default locale, or nothing.
 std::optional<std::string> getUserLocaleCode();
 

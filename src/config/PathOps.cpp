@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "config/PathText.h"
 #include "support/TextConv.h"

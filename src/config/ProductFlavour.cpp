@@ -2,8 +2,6 @@
 // that asks for the flavour also links into the native tests.
 #include "config/ProductFlavour.h"
 
-#include "core/StartupEnvironment.h"
-
 namespace karvo {
 namespace {
 char Flavour = '\0';  // set once by prepareStartupEnvironment, before any second thread

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"

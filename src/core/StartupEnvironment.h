@@ -5,8 +5,4 @@ namespace karvo {
 
 void prepareStartupEnvironment();
 
-// ProductFlavour: the first character of key 2001; 't' is the tessel flavour.
-char productFlavour();
-inline bool isTesselFlavour() { return productFlavour() == 't'; }
-
 }  // namespace karvo

@@ -11,13 +11,14 @@
 
 #include <jni.h>
 
+#include "config/ExecutablePath.h"
 #include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
 #include "config/Messages.h"
 #include "config/PathOps.h"
 #include "config/PathText.h"
+#include "config/ProductFlavour.h"
 #include "config/TempDirectory.h"
-#include "core/StartupEnvironment.h"
 #include "jre/JvmLibrary.h"
 #include "launch/ArgumentSplitter.h"
 #include "launch/LaunchParameters.h"

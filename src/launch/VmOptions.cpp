@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <deque>
 
+#include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "config/Messages.h"
 #include "config/PathOps.h"
+#include "config/ProductFlavour.h"
 #include "config/TempDirectory.h"
-#include "core/StartupEnvironment.h"
 #include "launch/ArgumentSplitter.h"
 #include "launch/ClassPath.h"
 #include "launch/LauncherVariables.h"

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
-#include "config/TempDirectory.h"
 #include "config/ProductFlavour.h"
+#include "config/TempDirectory.h"
 #include "launch/VmOptions.h"
 #include "win/TestSupport.h"
 
