@@ -1,5 +1,6 @@
 #include "launch/ClassPath.h"
 
+#include "config/InternalErrors.h"
 #include "launch/PathList.h"
 #include "launch/VariableExpansion.h"
 
@@ -76,7 +77,8 @@ std::optional<ClassPathFailure> appendConfiguredClassPath(std::string& buffer,
         // configured with: the launch ends instead.
         if (!view.expand(argument)) {
             view.logError("classpath entry " + entry + " is too long once expanded");
-            return ClassPathFailure{Key::MessageInternalError, std::string(ExpansionTooLongCode)};
+            return ClassPathFailure{Key::MessageInternalError,
+                                    std::string(InternalError::ExpansionTooLong)};
         }
         bool found = false;
         std::optional<ClassPathFailure> failure;
@@ -136,7 +138,8 @@ ClassPathOutcome buildClassPathOption(const ClassPathSettings& settings, ClassPa
     if (buffer.size() > maxLength) {
         view.logError("class path option of " + std::to_string(buffer.size()) +
                       " characters exceeds " + std::to_string(maxLength));
-        outcome.failure = ClassPathFailure{Key::MessageInternalError, std::string(ClassPathTooLongCode)};
+        outcome.failure = ClassPathFailure{Key::MessageInternalError,
+                                           std::string(InternalError::ClassPathTooLong)};
     }
     return outcome;
 }

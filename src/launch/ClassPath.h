@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "config/ConfigKeys.h"
-#include "config/InternalErrors.h"
 
 namespace karvo {
 
@@ -46,9 +45,6 @@ struct ClassPathOutcome {
     std::string option;  // the whole "-Djava.class.path=..." text
     std::optional<ClassPathFailure> failure;
 };
-
-// The internal-error code for a class path option that does not fit its limit.
-inline constexpr std::string_view ClassPathTooLongCode = InternalError::ClassPathTooLong;
 
 ClassPathOutcome buildClassPathOption(const ClassPathSettings& settings, ClassPathView& view,
                                       std::size_t maxLength);

@@ -53,7 +53,7 @@ bool expandLauncherVariables(std::string& text) {
 
 void expandLauncherVariablesOrExit(std::string& text) {
     if (!expandLauncherVariables(text)) {
-        exitWithConfiguredMessage(Key::MessageInternalError, ExpansionTooLongCode);
+        exitWithConfiguredMessage(Key::MessageInternalError, InternalError::ExpansionTooLong);
     }
 }
 

@@ -10,7 +10,7 @@ namespace karvo {
 bool expandLauncherVariables(std::string& text);
 
 // The same for a text the launch cannot do without: one that would exceed the limit ends
-// the process with the internal-error message ExpansionTooLongCode.
+// the process with the internal-error message InternalError::ExpansionTooLong.
 void expandLauncherVariablesOrExit(std::string& text);
 
 // JvmHome: the chosen java executable's directory followed by "..".

@@ -6,13 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/InternalErrors.h"
-
 namespace karvo {
-
-// The internal-error code shown when a configured text would outgrow the text limit once
-// its variables are expanded.
-inline constexpr std::string_view ExpansionTooLongCode = InternalError::ExpansionTooLong;
 
 // The places a configured text may refer to.
 struct LauncherVariableValues {

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "config/InternalErrors.h"
 #include "launch/ClassPath.h"
 
 using namespace karvo;
@@ -181,7 +182,7 @@ TEST(ClassPath, OptionLengthLimit) {
         EXPECT_EQ(!outcome.failure, row.fits) << row.name;
         if (outcome.failure) {
             EXPECT_EQ(outcome.failure->message, Key::MessageInternalError) << row.name;
-            EXPECT_EQ(outcome.failure->argument, ClassPathTooLongCode) << row.name;
+            EXPECT_EQ(outcome.failure->argument, InternalError::ClassPathTooLong) << row.name;
             EXPECT_EQ(view.errors.size(), 1u) << row.name;
         }
     }
