@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "BlockWriter.h"
 #include "FakePeImage.h"
 #include "config/ConfigBlock.h"
 
@@ -14,31 +15,7 @@ namespace {
 
 std::vector<std::uint8_t> fakeExecutable() { return karvo::test::fakePeImage(); }
 
-// Writes fields the way an independent writer following the layout would.
-struct Writer {
-    std::vector<std::uint8_t> bytes;
-    Writer& u32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    Writer& u64(std::uint64_t v) {
-        for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    Writer& text(const std::string& s) {
-        u32(static_cast<std::uint32_t>(s.size()));
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        return *this;
-    }
-    Writer& wide(const std::u16string& s) {
-        u32(static_cast<std::uint32_t>(s.size() * 2));
-        for (char16_t c : s) {
-            bytes.push_back(static_cast<std::uint8_t>(c));
-            bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-        }
-        return *this;
-    }
-};
+using Writer = karvo::test::BlockWriter;
 
 std::vector<std::uint8_t> independentBlock() {
     Writer w;

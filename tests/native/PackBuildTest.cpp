@@ -2,6 +2,7 @@
 // refusals and the warnings.
 #include <gtest/gtest.h>
 
+#include "BlockWriter.h"
 #include "PackTestSupport.h"
 
 using namespace karvo;
@@ -10,27 +11,7 @@ using namespace karvo::pack::test;
 
 namespace {
 
-// Writes fields the way an independent writer following the layout would.
-struct Writer {
-    std::vector<std::uint8_t> bytes;
-    Writer& u32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    Writer& u64(std::uint64_t v) {
-        for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    Writer& raw(std::initializer_list<std::uint8_t> list) {
-        bytes.insert(bytes.end(), list);
-        return *this;
-    }
-    Writer& text(std::uint32_t key, const std::string& s) {
-        u32(key).u32(static_cast<std::uint32_t>(s.size()));
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        return *this;
-    }
-};
+using Writer = karvo::test::BlockWriter;
 
 TEST(PackBlockBytes, SmallDescriptionGivesTheExpectedBytes) {
     TempDir dir;
