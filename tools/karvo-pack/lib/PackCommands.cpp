@@ -8,9 +8,11 @@
 #include <optional>
 
 #include "IncludedFileName.h"
+#include "KarvoVersion.h"
 #include "PackDescription.h"
 #include "PackInspect.h"
 #include "PackedExecutable.h"
+#include "PeVersion.h"
 #include "WindowsText.h"
 
 namespace karvo::pack {
@@ -20,11 +22,14 @@ constexpr const char* Usage =
     "usage: karvo-pack build CONFIG.toml --template TEMPLATE.exe --out OUTPUT.exe\n"
     "       karvo-pack inspect EXECUTABLE.exe [--extract DIR]\n"
     "       karvo-pack keys\n"
+    "       karvo-pack --version\n"
     "\n"
     "build    writes OUTPUT.exe: the template with the configuration of CONFIG.toml appended\n"
     "inspect  prints the configuration of a configured executable in the form build reads;\n"
     "         --extract writes its included files to DIR and names them as sources\n"
-    "keys     lists every setting with its key number, kind and meaning\n";
+    "keys     lists every setting with its key number, kind and meaning\n"
+    "--version prints the packer's version, which is also the version of the templates it\n"
+    "         comes with\n";
 
 // Options of the form "--name value" anywhere, the rest positional.
 struct CommandLine {
@@ -160,12 +165,17 @@ int inspect(const std::vector<std::string>& arguments, std::ostream& out, std::o
         return ExitUsage;
     }
     const auto executable = pathFromUtf8(line->positional[0]);
-    const auto read = readPackedExecutable(readBinary(executable, "executable"));
+    const auto bytes = readBinary(executable, "executable");
+    const auto read = readPackedExecutable(bytes);
     if (read.problem != ReadProblem::None)
         throw PackError(utf8FromPath(executable) + " " + read.message);
 
     DescribeOptions options;
     options.executableName = utf8FromPath(executable.filename());
+    const auto version = peFileVersion(bytes);
+    options.templateVersion = version
+                                  ? "Built from the karvo " + *version + " launcher template."
+                                  : "Built from a launcher template without a version resource.";
     if (line->options.count("--extract")) {
         options.extractDirectory = std::filesystem::absolute(pathFromUtf8(line->options.at("--extract")));
         extract(read.configuration, *options.extractDirectory);
@@ -198,6 +208,10 @@ int runPacker(const std::vector<std::string>& arguments, std::ostream& out, std:
         if (command == "build") return build(arguments, out, err);
         if (command == "inspect") return inspect(arguments, out, err);
         if (command == "keys" && arguments.size() == 1) return keys(out);
+        if (command == "--version" && arguments.size() == 1) {
+            out << "karvo-pack " << KARVO_VERSION_TEXT << "\n";
+            return ExitSuccess;
+        }
         if (command == "--help" || command == "-h" || command == "help") {
             out << Usage;
             return ExitSuccess;

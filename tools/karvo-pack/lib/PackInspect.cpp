@@ -95,6 +95,7 @@ public:
     Description print() {
         checkLayout();
         out_ += "# Configuration of " + options_.executableName + ", as karvo-pack inspect reads it.\n";
+        if (!options_.templateVersion.empty()) out_ += "# " + options_.templateVersion + "\n";
         printTopLevel();
         printMessages();
         printRaw();

@@ -15,6 +15,9 @@ struct DescribeOptions {
     // Where the included files were extracted; their sources point there. Without it the
     // files are listed with their sizes only.
     std::optional<std::filesystem::path> extractDirectory;
+    // What the heading says of the template the executable was built from; nothing when
+    // empty.
+    std::string templateVersion;
 };
 
 struct Description {
