@@ -2,12 +2,14 @@
 #   make build  - the launcher template, the packer, the runtime jar, the test programs
 #   make test   - every test: native (sanitized) and Windows (under Wine)
 #   make demo   - pack a sample service, run it through the Service Control Manager under Wine
+#   make format - applies .clang-format to the lines changed since the merge base with main
 SHELL := /bin/bash
 NATIVE := build/native
 WIN := build/win
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build build-native build-win build-java test test-native test-win demo bench clean
+.PHONY: all bootstrap build build-native build-win build-java test test-native test-win demo bench clean \
+        format check-format
 
 all: build
 
@@ -42,6 +44,13 @@ demo: build
 
 bench: build
 	@bash scripts/bench.sh
+
+# Only the changed lines: FORMAT_BASE=<commit> widens the range.
+format:
+	@bash scripts/check-format.sh --fix $(FORMAT_BASE)
+
+check-format:
+	@bash scripts/check-format.sh $(FORMAT_BASE)
 
 clean:
 	rm -rf build
