@@ -2,6 +2,7 @@
 #   make build  - the launcher template, the packer, the runtime jar, the test programs
 #   make test   - every test: native (sanitized) and Windows (under Wine)
 #   make demo   - pack a sample service, run it through the Service Control Manager under Wine
+#   make dist   - the release archives dist/karvo-<version>.zip and .tar.gz, then their test
 #   make format - applies .clang-format to the lines changed since the merge base with main
 SHELL := /bin/bash
 NATIVE := build/native
@@ -9,7 +10,7 @@ WIN := build/win
 JOBS ?= $(shell nproc)
 
 .PHONY: all bootstrap build build-native build-win build-java test test-native test-win demo bench clean \
-        format check-format
+        dist dist-test format check-format
 
 all: build
 
@@ -44,6 +45,14 @@ demo: build
 
 bench: build
 	@bash scripts/bench.sh
+
+dist: build
+	@bash scripts/dist.sh
+	@bash scripts/dist-test.sh
+
+# Tests an archive made before (make dist makes and tests it in one go).
+dist-test:
+	@bash scripts/dist-test.sh
 
 # Only the changed lines: FORMAT_BASE=<commit> widens the range.
 format:

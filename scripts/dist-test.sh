@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Tests a release archive as a user meets it: unpacks it into an empty directory, checks
+# SHA256SUMS and the versions, packs the example service with the packer and template from
+# the archive, and runs the service's whole life under Wine (install, start, the program's
+# start and its shutdown code, stop, uninstall).
+#   dist-test.sh [ARCHIVE]      (default: dist/karvo-<VERSION>.zip)
+# Only the Java runtime comes from outside the archive: no Windows runtime exists here, so
+# the service finds the test stand-ins (build/win/fixtures) in a jre folder beside it.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+win=${WIN:-build/win}
+version=$(head -n 1 VERSION)
+archive=$(realpath -m "${1:-dist/karvo-$version.zip}")
+work=$(realpath -m build/dist-test)
+prefix=build/wine-dist-prefix
+
+fail() {
+  echo "dist-test: $*" >&2
+  exit 1
+}
+
+[ -f "$archive" ] || fail "$archive is missing; run make dist"
+rm -rf "$work"
+mkdir -p "$work/unpacked"
+case $archive in
+  *.zip) unzip -q "$archive" -d "$work/unpacked" ;;
+  *.tar.gz) tar -xzf "$archive" -C "$work/unpacked" ;;
+  *) fail "unknown archive kind: $archive" ;;
+esac || fail "cannot unpack $archive"
+release=$work/unpacked/karvo-$version
+[ -d "$release" ] || fail "the archive holds no karvo-$version folder"
+
+echo "== contents and checksums"
+(cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+listed=$(cd "$release" && find . -type f ! -name SHA256SUMS | wc -l)
+[ "$listed" = "$(wc -l <"$release/SHA256SUMS")" ] || fail "SHA256SUMS does not list every file"
+for file in templates/win32/karvo-service.exe bin/linux-x86_64/karvo-pack bin/windows/karvo-pack.exe \
+            runtime/karvo-runtime.jar runtime/tslruntime.jar README.md docs/configuration.md \
+            docs/architecture.md examples/demo-service.toml; do
+  [ -f "$release/$file" ] || fail "$file is missing from the archive"
+done
+if ldd "$release/bin/linux-x86_64/karvo-pack" >/dev/null 2>&1; then
+  fail "the Linux packer is not statically linked"
+fi
+
+echo "== versions"
+packer=$release/bin/linux-x86_64/karvo-pack
+[ "$("$packer" --version)" = "karvo-pack $version" ] || fail "karvo-pack --version: $("$packer" --version)"
+
+echo "== packing the example with the archive's packer and template"
+svc=$work/service
+mkdir -p "$svc"
+exe=$svc/karvo-demo.exe
+"$packer" build "$release/examples/demo-service.toml" \
+  --template "$release/templates/win32/karvo-service.exe" --out "$exe" || fail "packing failed"
+"$packer" inspect "$exe" >"$work/inspect.txt" || fail "inspect failed"
+grep -qx "# Built from the karvo $version launcher template." "$work/inspect.txt" ||
+  fail "inspect does not name the template's version: $(head -n 2 "$work/inspect.txt")"
+for template in "$release"/templates/*/karvo-service.exe; do
+  "$packer" build "$release/examples/demo-service.toml" --template "$template" \
+    --out "$work/width-check.exe" >/dev/null || fail "packing with $template failed"
+  "$packer" inspect "$work/width-check.exe" | grep -qx "# Built from the karvo $version launcher template." ||
+    fail "$template does not carry version $version"
+done
+
+mkdir -p "$svc/jre/bin/client"
+cp "$win/fixtures/fakejava/java.exe" "$svc/jre/bin/java.exe" || fail "run make build first"
+cp "$win/fixtures/fakejvm/jvm.dll" "$svc/jre/bin/client/jvm.dll" || fail "run make build first"
+record=$svc/program-received.txt
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+printf 'script=wait-stdin\nrecord=%s\n' "$(windows_path "$record")" >"$svc/jre/bin/client/fakejvm.ini"
+
+echo "== under Wine: the Windows packer, then the service's life"
+# demo.sh --steps drives DEMO_DIR/karvo-demo.exe and reads DEMO_DIR/program-received.txt.
+export DEMO_DIR=$svc exe release version
+# The Windows packer must read the same version from the configured executable; then the
+# demo's steps drive the service.
+scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash -c '
+  timeout 60 wine "$release/bin/windows/karvo-pack.exe" --version </dev/null >"$exe.version" 2>&1
+  [ "$(tr -d "\r" <"$exe.version")" = "karvo-pack $version" ] ||
+    { echo "dist-test: the Windows packer says: $(cat "$exe.version")" >&2; exit 1; }
+  timeout 60 wine "$release/bin/windows/karvo-pack.exe" inspect "$(winepath -w "$exe")" \
+    </dev/null >"$exe.inspect" 2>&1
+  grep -q "^# Built from the karvo $version launcher template." "$exe.inspect" ||
+    { echo "dist-test: the Windows packer does not read the version: $(head -n 3 "$exe.inspect")" >&2; exit 1; }
+  bash scripts/demo.sh --steps' || fail "the service's life under Wine did not go as expected"
+echo "dist-test: the archive works as shipped"
