@@ -13,6 +13,7 @@
 #include "PackDescription.h"
 #include "PackInspect.h"
 #include "PackedExecutable.h"
+#include "PeVersion.h"
 
 using namespace karvo;
 
@@ -41,6 +42,9 @@ bool sameConfiguration(const ConfigBlock& read, const ConfigBlock& rebuilt) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
+    // The template's version, which inspect reads first, never reads outside the bytes.
+    const auto version = pack::peFileVersion(bytes);
+    KARVO_FUZZ_CHECK(!version || !version->empty());
     try {
         const pack::PackedReadResult read = pack::readPackedExecutable(bytes);
         if (read.problem != pack::ReadProblem::None) {
