@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(g++ make cmake ninja-build googletest libgtest-dev libgmock-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
-          openjdk-17-jdk-headless libtomlplusplus-dev zip unzip)
+          openjdk-17-jdk-headless libtomlplusplus-dev zip unzip
+          clang-format-14)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
