@@ -265,6 +265,7 @@ TEST(VersionRules, RegistryVersionsTriedFromTheGreatest) {
         {"today's runtimes newest first", {"9.0.4", "11.0.2", "17", "1.8.0_392", "21-ea"}, "1.8", "",
          {"21-ea", "17", "11.0.2", "9.0.4", "1.8.0_392"}},
         {"updates as numbers", {"1.6.0_3", "1.6.0_22"}, "", "", {"1.6.0_22", "1.6.0_3"}},
+        {"an update written after a dot", {"1.8.0_202", "1.8.0.212"}, "", "", {"1.8.0.212", "1.8.0_202"}},
         {"maximum filters", {"1.6.0_22", "1.7.0", "1.8"}, "1.6", "1.7", {"1.7.0", "1.6.0_22"}},
         {"nothing in range", {"1.4", "1.5"}, "1.6", "", {}},
     };
