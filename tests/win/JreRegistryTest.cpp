@@ -128,18 +128,23 @@ TEST(JreRegistry, RegistrySourcesOfferTheirNewestAcceptedRuntime) {
         std::map<ConfigKey, std::string> keys;
         const char* chosen;  // runtime directory, or nullptr when nothing is accepted
         std::vector<const char*> neverRun;
+        std::vector<std::string> logged = {};  // with placeholders
     } rows[] = {
         {"current versions: 1.6.0_22 is newer than 1.6.0_3",
          {current(Jdk, "1.6.0_22"), home(Jdk, "1.6.0_22", "r1622"), current(Jre, "1.6.0_3"),
           home(Jre, "1.6.0_3", "r163")},
          {}, "r1622", {"r163"}},
         {"JavaSoft JDK key of Java 17", {modern("JDK", "17.0.2", "r17")},
-         {{Key::MinJavaVersion, "9"}}, "r17", {}},
+         {{Key::MinJavaVersion, "9"}}, "r17", {},
+         {"found registry key SOFTWARE\\JavaSoft\\JDK with 1 subkeys",
+          "registry candidate 17.0.2 SOFTWARE\\JavaSoft\\JDK\\17.0.2: {dir}\\r17"}},
         {"JavaSoft JRE key newest first", {modern("JRE", "9.0.4", "r904"), modern("JRE", "11.0.2", "r11")},
          {}, "r11", {"r904"}},
         {"minimum 11 leaves 9.0.4 unrun",
          {modern("JDK", "9.0.4", "r904")}, {{Key::MinJavaVersion, "11"}}, nullptr, {"r904"}},
-        {"Adoptium key", {adoptium("21.0.1.12", "r21")}, {{Key::MinJavaVersion, "17"}}, "r21", {}},
+        {"Adoptium key", {adoptium("21.0.1.12", "r21")}, {{Key::MinJavaVersion, "17"}}, "r21", {},
+         {"registry candidate 21.0.1.12 SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.1.12\\hotspot\\MSI: "
+          "{dir}\\r21\\"}},
         {"Zulu key", {zulu("zulu-25", "r25")}, {{Key::MinJavaVersion, "21"}}, "r25", {}},
         {"newest across the installers' keys",
          {modern("JDK", "17.0.2", "r17"), adoptium("21.0.1.12", "r21"), zulu("zulu-11", "r11")}, {},
@@ -216,6 +221,10 @@ TEST(JreRegistry, RegistrySourcesOfferTheirNewestAcceptedRuntime) {
         }
         for (const char* runtime : row.neverRun)
             EXPECT_EQ(runCount(dir.file(std::string(runtime) + "\\bin")), 0) << row.name << ": " << runtime;
+        if (environment.hasLog()) {
+            for (const std::string& line : row.logged)
+                EXPECT_TRUE(environment.logged(fill(line, dir))) << row.name << ": " << fill(line, dir);
+        }
         trees.clear();
     }
 }
