@@ -4,8 +4,9 @@
 #   sh java/build.sh OUTDIR          (for example: sh java/build.sh build/java)
 #
 # Produces OUTDIR/karvo-runtime.jar and an identical OUTDIR/tslruntime.jar (the
-# name the tessel flavour looks for). Needs javac and jar of JDK 9 or later;
-# the class files are made for Java 8 so that old runtimes can load them.
+# name the tessel flavour looks for). Needs javac and jar of JDK 9 to 19; the
+# class files are made for Java 7, the oldest release those can target, so that
+# every runtime the packer lets a configuration accept can load them.
 set -eu
 
 if [ $# -ne 1 ]; then
@@ -22,7 +23,8 @@ rm -rf "$classes"
 mkdir -p "$classes"
 # One quoted path per line, so directories with blanks survive the argument file.
 find "$src" -name '*.java' | sed 's/\\/\\\\/g; s/.*/"&"/' > "$out/main-sources.txt"
-javac --release 8 -encoding UTF-8 -Xlint:all -d "$classes" "@$out/main-sources.txt"
+# Release 7 is marked obsolete by today's compilers; that warning is expected.
+javac --release 7 -encoding UTF-8 -Xlint:all,-options -d "$classes" "@$out/main-sources.txt"
 
 rm -f "$out/karvo-runtime.jar" "$out/tslruntime.jar"
 jar cf "$out/karvo-runtime.jar" -C "$classes" .

@@ -30,6 +30,9 @@ bool checkPreviousInstallation(std::string& javaExePath, HKEY root, std::string_
 bool checkRegistryJvms(std::string& javaExePath, std::string_view min, std::string_view max);
 bool findJavaSoftJvm(std::string& javaExePath, std::string& version, std::string_view min,
                      std::string_view max);
+// The runtimes listed by today's installers (InstalledJvmSources), newest first.
+bool findInstalledJvm(std::string& javaExePath, std::string& version, std::string_view min,
+                      std::string_view max);
 bool findLocatedJvm(std::string& javaExePath, std::string& version, std::string_view min,
                     std::string_view max);
 

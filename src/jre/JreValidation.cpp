@@ -54,16 +54,45 @@ std::string versionCommandLine(const std::string& javaExePath) {
     return program + " -version";
 }
 
-// The first line of the probe's standard error, read as the launcher always has: into 100
-// bytes, so a longer banner is cut rather than overrunning anything.
+// The probe's standard error, read up to MaxBannerOutputBytes: the banner may come after
+// lines about options picked up from the environment.
 std::optional<std::string> readBannerVersion(const std::string& tempFile) {
-    UniqueFile file(std::fopen(tempFile.c_str(), "rt"));
+    UniqueFile file(std::fopen(tempFile.c_str(), "rb"));
     if (!file) return std::nullopt;
-    char line[MaxBannerLineLength + 1] = "";
-    if (!std::fgets(line, sizeof line, file.get())) return std::nullopt;
-    auto version = parseVersionBanner(line);
+    std::vector<char> output(MaxBannerOutputBytes);
+    const std::size_t length = std::fread(output.data(), 1, output.size(), file.get());
+    auto version = parseVersionBanner(std::string_view(output.data(), length));
     if (version) logMessage("Java version: %s", version->c_str());
     return version;
+}
+
+// The runtime's own "release" file names its version too; a disagreement with the banner
+// hints at a runtime copied over another one, which is worth a line in the log.
+void crossCheckReleaseFile(const std::string& javaExePath, std::string_view version) {
+    const auto directory = javaExeDirectory(javaExePath);
+    if (!directory) return;
+    const std::string releaseFile = *directory + "..\\release";
+    UniqueFile file(std::fopen(releaseFile.c_str(), "rb"));
+    if (!file) return;
+    std::vector<char> text(MaxBannerOutputBytes);
+    const std::size_t length = std::fread(text.data(), 1, text.size(), file.get());
+    const auto released = parseReleaseFileVersion(std::string_view(text.data(), length));
+    if (released && *released != leadingVersionPart(version))
+        logMessage("release file %s says %s, the banner says %s", releaseFile.c_str(),
+                   released->c_str(), std::string(version).c_str());
+}
+
+// A JDK of Java 9 or later has no lib\tools.jar; its bin\javac.exe marks it instead. That
+// mark proves nothing for an older runtime, which must show its tools.jar as it always did.
+bool isAcceptableJdk(const std::string& javaExePath, std::string_view version) {
+    const auto bin = javaExeDirectory(javaExePath);
+    if (!bin) return false;
+    const std::string home = *bin + "..";
+    if (pathExists(home + "\\lib\\tools.jar") || !pathExists(home + "\\bin\\javac.exe"))
+        return true;  // found through tools.jar, or not through the JDK rules at all
+    if (featureRelease(version) >= 9) return true;
+    logMessage("not a JDK: Java %s without lib\\tools.jar", std::string(version).c_str());
+    return false;
 }
 
 }  // namespace
@@ -78,7 +107,15 @@ bool isVersionAcceptableHere(std::string_view version, std::string_view min,
 
 bool locateJavaExe(std::string& javaExePath, const std::string& directory) {
     javaExePath = directory + "\\jre\\bin\\java.exe";
-    if (getConfigInt(Key::RequireJdk) != 0) return pathExists(directory + "\\lib\\tools.jar");
+    if (getConfigInt(Key::RequireJdk) != 0) {
+        if (pathExists(directory + "\\lib\\tools.jar")) return true;
+        // Java 9 and later: no embedded runtime and no tools.jar, but a compiler. Its
+        // version is checked against this rule in checkJavaExe.
+        if (pathExists(directory + "\\jre") || !pathExists(directory + "\\bin\\javac.exe"))
+            return false;
+        javaExePath = directory + "\\bin\\java.exe";
+        return true;
+    }
     if (pathExists(javaExePath)) return true;
     javaExePath = directory + "\\bin\\java.exe";
     return true;
@@ -103,10 +140,13 @@ bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_vi
         } else if (runJavaVersion(javaExePath, lastWriteTime, version)) {
             logMessage("got version from execution %s", version.c_str());
             writeCachedVersion(javaExePath, lastWriteTime, version);
+            crossCheckReleaseFile(javaExePath, version);
             result = isVersionAcceptableHere(version, min, max, allowPreRelease);
         } else {
             logMessage("couldn't get version");
         }
+        if (result && getConfigInt(Key::RequireJdk) != 0)
+            result = isAcceptableJdk(javaExePath, version);
     }
     if (result && getConfigInt(Key::LauncherType) == 1) {
         javaExePath = windowedJavaExe(javaExePath);

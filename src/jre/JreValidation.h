@@ -8,13 +8,16 @@
 
 namespace karvo {
 
-// javaExePath becomes directory\jre\bin\java.exe when that exists (or, with a JDK required,
-// whenever directory\lib\tools.jar exists), else directory\bin\java.exe, which is returned
-// as a candidate whether or not it exists.
+// javaExePath becomes directory\jre\bin\java.exe when that exists, else
+// directory\bin\java.exe, which is returned as a candidate whether or not it exists. With a
+// JDK required: directory\jre\bin\java.exe when directory\lib\tools.jar exists (Java 8 and
+// older), directory\bin\java.exe when there is no jre subdirectory but a bin\javac.exe
+// (Java 9 and later; checkJavaExe refuses it if its version turns out older), else false.
 bool locateJavaExe(std::string& javaExePath, const std::string& directory);
 
 // Normalises javaExePath in place (lower-cased), judges its version and, for launcher type 1,
-// turns it into the javaw.exe beside it. version receives the version found.
+// turns it into the javaw.exe beside it. version receives the version found. A version found
+// by running the executable is compared with the runtime's "release" file, if any, in the log.
 bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_view min,
                   std::string_view max, bool allowPreRelease);
 bool validateJavaExe(std::string& javaExePath, std::string_view min, std::string_view max,

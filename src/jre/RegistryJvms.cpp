@@ -1,9 +1,12 @@
 // The registry sources of the runtime search: earlier installations of the application,
-// the JavaSoft keys and the located runtimes.
+// the JavaSoft keys, the keys of today's installers and the located runtimes. Every key is
+// read in the registry view of the launcher's own width (the default for each build), which
+// is the view whose runtimes it can load.
 #include "jre/JreSources.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -45,10 +48,12 @@ std::optional<std::string> readTextValue(HKEY root, const std::string& keyName, 
 }
 
 // The names of a key's subkeys, in the registry's order; none when the key is missing.
-std::vector<std::string> subkeyNames(HKEY root, const char* keyName) {
+std::vector<std::string> subkeyNames(HKEY root, std::string_view keyName) {
     std::vector<std::string> names;
     UniqueKey key;
-    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(root, std::string(keyName).c_str(), 0, KEY_READ, key.receive()) !=
+        ERROR_SUCCESS)
+        return names;
     std::vector<char> name(MaxTextLength + 1);
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(name.size());
@@ -102,13 +107,63 @@ std::optional<Candidate> bestLocatedJvm(HKEY root, std::string_view min, std::st
     for (const std::string& name : subkeyNames(root, keyName.c_str())) {
         Candidate candidate{pathFromRegistryName(name), {}};
         if (!checkJavaExe(candidate.javaExePath, candidate.version, min, max, true)) continue;
-        if (compareVersionText(candidate.version, best ? best->version : "") > 0)
+        if (!best || compareVersions(candidate.version, best->version) > 0)
             best = std::move(candidate);
     }
     return best;
 }
 
+// One runtime listed by an installer's key, before its directory has been read.
+struct Listed {
+    RegistryVersionName name;
+    std::string versionKey;
+    const RegistryJvmSource* source;
+};
+
+// Every listed runtime in range (runtimes only when no JDK is required), newest first.
+std::vector<Listed> listedJvms(std::string_view min, std::string_view max, bool runtimesAllowed) {
+    std::vector<Listed> listed;
+    for (const RegistryJvmSource& source : InstalledJvmSources) {
+        const std::vector<std::string> names = subkeyNames(HKEY_LOCAL_MACHINE, source.key);
+        if (names.empty()) continue;
+        logMessage("found registry key %s with %d subkeys", std::string(source.key).c_str(),
+                   static_cast<int>(names.size()));
+        for (const std::string& name : names) {
+            auto parsed = registryVersionName(source.naming, name);
+            if (!parsed || (!parsed->jdk && !runtimesAllowed) ||
+                !isVersionNameInRange(parsed->version, min, max))
+                continue;
+            listed.push_back({std::move(*parsed), std::string(source.key) + "\\" + name, &source});
+        }
+    }
+    std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+        return compareVersionsThenText(a.name.version, b.name.version) > 0;
+    });
+    return listed;
+}
+
 }  // namespace
+
+bool findInstalledJvm(std::string& javaExePath, std::string& version, std::string_view min,
+                      std::string_view max) {
+    for (const Listed& entry : listedJvms(min, max, getConfigInt(Key::RequireJdk) == 0)) {
+        std::string keyName = entry.versionKey;
+        if (!entry.source->valuePath.empty()) keyName += "\\" + std::string(entry.source->valuePath);
+        const std::string valueName(entry.source->valueName);
+        const auto home = readTextValue(HKEY_LOCAL_MACHINE, keyName, valueName.c_str(),
+                                        static_cast<DWORD>(MaxTextLength + 1));
+        logMessage("registry candidate %s %s: %s", entry.name.version.c_str(), keyName.c_str(),
+                   home ? home->c_str() : "(no directory)");
+        if (!home || home->empty()) continue;
+        // Installers write the directory with or without a trailing backslash.
+        std::string directory = *home;
+        while (directory.size() > 1 && directory.back() == '\\') directory.pop_back();
+        if (locateJavaExe(javaExePath, directory) &&
+            checkJavaExe(javaExePath, version, min, max, false))
+            return true;
+    }
+    return false;
+}
 
 bool checkPreviousInstallation(std::string& javaExePath, HKEY root, std::string_view min,
                                std::string_view max) {
@@ -135,7 +190,7 @@ bool findJavaSoftJvm(std::string& javaExePath, std::string& version, std::string
     const std::string jdk = currentVersionInRange(JavaSoftJdkKey, min, max);
     const std::string jre =
         runtimesAllowed ? currentVersionInRange(JavaSoftRuntimeKey, min, max) : std::string();
-    const bool preferJdk = compareVersionText(jdk, jre) > 0;
+    const bool preferJdk = compareVersions(jdk, jre) > 0;
     const std::string& current = preferJdk ? jdk : jre;
     // With no current version in range the runtime key itself is read (a tie of two empty
     // texts picks it), except when only a JDK will do: then the runtime key stays unread.
@@ -155,7 +210,7 @@ bool findLocatedJvm(std::string& javaExePath, std::string& version, std::string_
     const auto machine = bestLocatedJvm(HKEY_LOCAL_MACHINE, min, max);
     const Candidate* chosen = nullptr;
     if (user && machine) {
-        chosen = compareVersionText(user->version, machine->version) > 0 ? &*user : &*machine;
+        chosen = compareVersions(user->version, machine->version) > 0 ? &*user : &*machine;
     } else if (user) {
         chosen = &*user;
     } else if (machine) {
@@ -168,22 +223,24 @@ bool findLocatedJvm(std::string& javaExePath, std::string& version, std::string_
 }
 
 bool checkRegistryJvms(std::string& javaExePath, std::string_view min, std::string_view max) {
-    Candidate sun, located;
+    Candidate sun, installed, located;
     const bool haveSun = findJavaSoftJvm(sun.javaExePath, sun.version, min, max);
+    const bool haveInstalled = findInstalledJvm(installed.javaExePath, installed.version, min, max);
     const bool haveLocated = findLocatedJvm(located.javaExePath, located.version, min, max);
     if (haveSun) logMessage("found sun %s %s", sun.javaExePath.c_str(), sun.version.c_str());
+    if (haveInstalled)
+        logMessage("found installed %s %s", installed.javaExePath.c_str(), installed.version.c_str());
     if (haveLocated)
         logMessage("found located %s %s", located.javaExePath.c_str(), located.version.c_str());
-    if (haveSun && haveLocated) {
-        javaExePath = compareVersionText(sun.version, located.version) > 0 ? sun.javaExePath
-                                                                            : located.javaExePath;
-    } else if (haveSun) {
-        javaExePath = sun.javaExePath;
-    } else if (haveLocated) {
-        javaExePath = located.javaExePath;
-    } else {
-        return false;
-    }
+    // The newest wins; on a tie the JavaSoft key beats the installers' keys, and the located
+    // runtime beats both.
+    const Candidate* chosen = haveSun ? &sun : nullptr;
+    if (haveInstalled && (!chosen || compareVersions(installed.version, chosen->version) > 0))
+        chosen = &installed;
+    if (haveLocated && (!chosen || compareVersions(chosen->version, located.version) <= 0))
+        chosen = &located;
+    if (!chosen) return false;
+    javaExePath = chosen->javaExePath;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "jre/VersionRules.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace karvo {
 namespace {
@@ -35,24 +36,128 @@ bool endsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool isSeparator(char c) { return c == '.' || c == '_' || c == '-' || c == '+'; }
+
+bool isDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+using Pieces = std::vector<std::string_view>;
+
+Pieces rawPieces(std::string_view version) {
+    version = leadingVersionPart(version);
+    Pieces pieces;
+    if (version.empty()) return pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= version.size(); ++i) {
+        if (i == version.size() || isSeparator(version[i])) {
+            pieces.push_back(version.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return pieces;
+}
+
+std::string_view withoutLeadingZeros(std::string_view digits) {
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    return digits;
+}
+
+// "1.N..." loses its "1", so that 1.8.0_392 reads as 8.0.392; a bare "1" becomes no piece
+// at all, the whole legacy family.
+Pieces versionPieces(std::string_view version) {
+    Pieces pieces = rawPieces(version);
+    if (!pieces.empty() && isDigits(pieces.front()) && withoutLeadingZeros(pieces.front()) == "1")
+        pieces.erase(pieces.begin());
+    return pieces;
+}
+
+// A maximum of just "1" meant "any 1.x" and still does: the legacy family ends with 8.
+Pieces maximumPieces(std::string_view max) {
+    const Pieces raw = rawPieces(max);
+    if (raw.size() == 1 && isDigits(raw.front()) && withoutLeadingZeros(raw.front()) == "1")
+        return Pieces{"8"};
+    return versionPieces(max);
+}
+
+int comparePiece(std::string_view a, std::string_view b) {
+    const bool numberA = isDigits(a), numberB = isDigits(b);
+    if (numberA != numberB) return numberA ? -1 : 1;
+    if (numberA) {
+        a = withoutLeadingZeros(a);
+        b = withoutLeadingZeros(b);
+        if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    }
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return 0;
+}
+
+// Over the first count pieces; a missing piece sorts below a present one.
+int comparePieceLists(const Pieces& a, const Pieces& b, std::size_t count = SIZE_MAX) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool haveA = i < a.size(), haveB = i < b.size();
+        if (!haveA || !haveB) return haveA == haveB ? 0 : (haveA ? 1 : -1);
+        if (const int order = comparePiece(a[i], b[i])) return order;
+    }
+    return 0;
+}
+
 }  // namespace
 
-bool isPreReleaseVersion(std::string_view version) {
+std::string_view leadingVersionPart(std::string_view version) {
     version = untilNul(version);
-    for (std::string_view marker : {"beta", "ea", "rc"}) {
-        if (version.find(marker) != std::string_view::npos) return true;
+    while (!version.empty() && isBlank(version.front())) version.remove_prefix(1);
+    std::size_t end = 0;
+    while (end < version.size() && version[end] != '"' && !isBlank(version[end])) ++end;
+    return version.substr(0, end);
+}
+
+int compareVersions(std::string_view a, std::string_view b) {
+    return comparePieceLists(versionPieces(a), versionPieces(b));
+}
+
+int compareVersionsThenText(std::string_view a, std::string_view b) {
+    if (const int order = compareVersions(a, b)) return order;
+    const int text = compareVersionText(a, b);
+    return (text > 0) - (text < 0);
+}
+
+unsigned long featureRelease(std::string_view version) {
+    const auto pieces = versionPieces(version);
+    if (pieces.empty() || !isDigits(pieces.front())) return 0;
+    unsigned long value = 0;
+    for (const char c : pieces.front()) {
+        // Nothing real comes near this; the cap only keeps a hostile text from overflowing.
+        if (value > 1000000) return value;
+        value = value * 10 + static_cast<unsigned long>(c - '0');
+    }
+    return value;
+}
+
+bool isPreReleaseVersion(std::string_view version) {
+    for (std::string_view piece : rawPieces(version)) {
+        for (std::string_view marker : {"beta", "ea", "rc"}) {
+            if (piece.substr(0, marker.size()) == marker) return true;
+        }
     }
     return false;
 }
 
 VersionVerdict judgeVersion(std::string_view version, std::string_view min, std::string_view max,
                             bool allowPreRelease) {
-    version = untilNul(version);
-    min = untilNul(min);
-    max = untilNul(max);
     if (!allowPreRelease && isPreReleaseVersion(version)) return VersionVerdict::PreRelease;
-    if (compareBounded(version, min, min.size()) < 0) return VersionVerdict::BelowMinimum;
-    if (compareBounded(version, max, max.size()) > 0) return VersionVerdict::AboveMaximum;
+    const auto pieces = versionPieces(version);
+    if (comparePieceLists(pieces, versionPieces(min)) < 0) return VersionVerdict::BelowMinimum;
+    const auto maxPieces = maximumPieces(max);
+    if (comparePieceLists(pieces, maxPieces, maxPieces.size()) > 0)
+        return VersionVerdict::AboveMaximum;
     return VersionVerdict::Accepted;
 }
 
@@ -62,25 +167,56 @@ bool isVersionAcceptable(std::string_view version, std::string_view min, std::st
 }
 
 bool isVersionNameInRange(std::string_view name, std::string_view min, std::string_view max) {
-    name = untilNul(name);
-    min = untilNul(min);
-    max = untilNul(max);
-    if (compareBounded(name, min, std::min(name.size(), min.size())) < 0) return false;
-    if (compareBounded(name, max, std::min(name.size(), max.size())) > 0) return false;
+    const auto pieces = versionPieces(name);
+    const auto minPieces = versionPieces(min);
+    if (comparePieceLists(pieces, minPieces, std::min(pieces.size(), minPieces.size())) < 0)
+        return false;
+    const auto maxPieces = maximumPieces(max);
+    if (comparePieceLists(pieces, maxPieces, std::min(pieces.size(), maxPieces.size())) > 0)
+        return false;
     return true;
 }
 
-std::optional<std::string> parseVersionBanner(std::string_view firstLine) {
-    firstLine = untilNul(firstLine.substr(0, std::min(firstLine.size(), MaxBannerLineLength)));
-    std::string_view rest;
-    for (std::string_view prefix : {"java version \"", "openjdk version \""}) {
-        if (firstLine.substr(0, prefix.size()) == prefix) {
-            rest = firstLine.substr(prefix.size());
-            // Dropping two characters from a shorter rest would leave no version (or, done
-            // blindly, run before the start of the text).
-            if (rest.size() <= 2) return std::nullopt;
-            return std::string(rest.substr(0, rest.size() - 2));
+std::optional<std::string> parseVersionBanner(std::string_view output) {
+    output = output.substr(0, std::min(output.size(), MaxBannerOutputBytes));
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < MaxBannerLines && start < output.size(); ++line) {
+        const std::size_t end = std::min(output.find('\n', start), output.size());
+        const std::string_view text = output.substr(start, end - start);
+        start = end + 1;
+        // The options a runtime picked up from the environment are echoed first and may
+        // well hold the words we look for.
+        if (text.starts_with("Picked up ") || text.starts_with("NOTE: Picked up ")) continue;
+        const auto at = text.find("version \"");
+        if (at == std::string_view::npos) continue;
+        const std::string_view rest = text.substr(at + 9);
+        const auto close = rest.find('"');
+        if (close == std::string_view::npos) return std::nullopt;
+        const std::string_view version = rest.substr(0, close);
+        if (version.empty() || version.size() > MaxVersionLength) return std::nullopt;
+        for (const char c : version) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte <= ' ' || byte == 0x7f) return std::nullopt;
         }
+        return std::string(version);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> parseReleaseFileVersion(std::string_view text) {
+    constexpr std::string_view Name = "JAVA_VERSION=";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.starts_with(Name)) continue;
+        line.remove_prefix(Name.size());
+        while (!line.empty() && (line.back() == '\r' || isBlank(line.back()))) line.remove_suffix(1);
+        if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+            line = line.substr(1, line.size() - 2);
+        if (line.empty()) return std::nullopt;
+        return std::string(line);
     }
     return std::nullopt;
 }
@@ -110,9 +246,31 @@ std::vector<std::string> versionNamesToTry(std::vector<std::string> names, std::
                                            std::string_view max) {
     std::erase_if(names, [&](const std::string& name) { return !isVersionNameInRange(name, min, max); });
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return compareVersionText(a, b) > 0;
+        return compareVersionsThenText(a, b) > 0;
     });
     return names;
+}
+
+std::optional<RegistryVersionName> registryVersionName(RegistryNaming naming,
+                                                       std::string_view name) {
+    name = untilNul(name);
+    switch (naming) {
+        case RegistryNaming::JdkVersions: return RegistryVersionName{std::string(name), true};
+        case RegistryNaming::RuntimeVersions: return RegistryVersionName{std::string(name), false};
+        case RegistryNaming::Zulu: {
+            if (!name.starts_with("zulu-") || name.size() == 5) return std::nullopt;
+            name.remove_prefix(5);
+            const bool runtime = endsWith(name, "-jre");
+            if (runtime) name.remove_suffix(4);
+            return RegistryVersionName{std::string(name), !runtime};
+        }
+        case RegistryNaming::Liberica: {
+            const bool jdk = name.starts_with("jdk-");
+            if ((!jdk && !name.starts_with("jre-")) || name.size() == 4) return std::nullopt;
+            return RegistryVersionName{std::string(name.substr(4)), jdk};
+        }
+    }
+    return std::nullopt;
 }
 
 std::string versionCacheKeyName(std::string_view javaExePath) {

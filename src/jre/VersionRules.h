@@ -10,12 +10,25 @@
 
 namespace karvo {
 
+// Versions compare piece by piece: the text up to its first quotation mark or blank is split
+// at ".", "_", "-" and "+"; pieces of digits compare as numbers, other pieces as text and
+// after every number, and a missing piece sorts below a present one. The legacy form "1.N"
+// stands for N on both sides (Java's own convention since 9), so "8" and "1.8" are the same
+// bound and 1.8 < 9 < 10 < 11 < 17 < 21 < 25.
+int compareVersions(std::string_view a, std::string_view b);
+// The part of a stored version that is compared: caches written before the banner was read
+// between its quotation marks still hold a tail such as '" 2019-01-1'.
+std::string_view leadingVersionPart(std::string_view version);
+// The feature release, the first piece after the legacy "1." (8 for 1.8.0_392, 17 for
+// 17.0.2); 0 when the version does not start with a number.
+unsigned long featureRelease(std::string_view version);
+
 // Why a version was accepted or not; the caller writes the log line.
 enum class VersionVerdict {
     Accepted,
-    PreRelease,    // "beta", "ea" or "rc" in the text while pre-releases are not allowed
-    BelowMinimum,  // the first strlen(min) bytes compare below min
-    AboveMaximum,  // the first strlen(max) bytes compare above max (max is a prefix)
+    PreRelease,    // a piece begins with "ea", "beta" or "rc" while pre-releases are not allowed
+    BelowMinimum,  // compares below min
+    AboveMaximum,  // its first pieces compare above max (max is a prefix: "17" admits 17.0.12)
 };
 
 // allowPreRelease is the caller's flag already combined with the configuration's.
@@ -23,19 +36,32 @@ VersionVerdict judgeVersion(std::string_view version, std::string_view min, std:
                             bool allowPreRelease);
 bool isVersionAcceptable(std::string_view version, std::string_view min, std::string_view max,
                          bool allowPreRelease);
+// A piece that begins with "ea", "beta" or "rc" (21-ea, 1.6.0_10-rc2), not those letters
+// inside a word such as "release".
 bool isPreReleaseVersion(std::string_view version);
 
 // The looser pre-filter for version names found in the registry: each comparison runs over
-// the shorter of the two lengths, so "1.6" passes the minimum "1.6.0_10".
+// the shorter of the two piece lists, so "1.6" passes the minimum "1.6.0_10", and a bare
+// "1" (the whole legacy family) passes every bound.
 bool isVersionNameInRange(std::string_view name, std::string_view min, std::string_view max);
 
-// The version in the first line that "java -version" prints, as read into a 100-byte
-// buffer: 'java version "' or 'openjdk version "', then the rest of the line without its
-// last two characters (the closing quote and the line feed). Nothing for any other line,
-// and nothing when no character would be left.
-std::optional<std::string> parseVersionBanner(std::string_view firstLine);
-// The longest first line that the launcher reads (the rest of a longer line is ignored).
-inline constexpr std::size_t MaxBannerLineLength = 99;
+// The version in what "java -version" printed on standard error: the first line, among the
+// first MaxBannerLines, that holds 'version "' ("Picked up ..." lines come first whenever
+// JAVA_TOOL_OPTIONS or _JAVA_OPTIONS is set); the version is the text between that quotation
+// mark and the next one. Nothing when no such line is there, the closing mark is missing, or
+// the version is empty, longer than MaxVersionLength or holds a blank or control character.
+std::optional<std::string> parseVersionBanner(std::string_view output);
+inline constexpr std::size_t MaxBannerLines = 8;
+// The most of the probe's output that is read.
+inline constexpr std::size_t MaxBannerOutputBytes = 65536;
+inline constexpr std::size_t MaxVersionLength = 80;
+
+// JAVA_VERSION="..." of a runtime's "release" file; nothing when there is no such line.
+std::optional<std::string> parseReleaseFileVersion(std::string_view text);
+
+// The oldest Java the runtime classes are compiled for; a configured minimum below it would
+// accept runtimes that cannot load them, so the packer refuses one.
+inline constexpr std::string_view OldestRuntimeClassesJava = "1.7";
 
 // The version cached for an executable that ran but failed.
 inline constexpr std::string_view FailureVersion = "1.0.0";
@@ -53,13 +79,54 @@ bool isAbsoluteSearchArgument(std::string_view argument);
 // B entries always take part in the relative pass; A and R entries only when relative.
 bool takesPartInRelativePass(const SearchEntry& entry);
 
-// Registry version names to try: those in range, from the greatest down (plain byte order,
-// a name sorting before every longer name that begins with it).
+// Registry version names to try: those in range, from the newest down (compareVersions; two
+// names of the same version in descending byte order).
 std::vector<std::string> versionNamesToTry(std::vector<std::string> names, std::string_view min,
                                            std::string_view max);
 
+// How the subkeys of an installer's registry key name their runtimes.
+enum class RegistryNaming {
+    JdkVersions,      // "17.0.2": a JDK of that version
+    RuntimeVersions,  // "17.0.2": a runtime of that version
+    Zulu,             // "zulu-17" a JDK, "zulu-8-jre" a runtime
+    Liberica,         // "jdk-17" a JDK, "jre-8" a runtime
+};
+
+// A registry key under HKEY_LOCAL_MACHINE in which Java 9 and later installers list their
+// runtimes: one subkey per version, and below it (through valuePath, if any) a value naming
+// the runtime's directory.
+struct RegistryJvmSource {
+    std::string_view key;
+    std::string_view valuePath;
+    std::string_view valueName;
+    RegistryNaming naming;
+};
+
+// Read after the long-standing JavaSoft keys, all together, newest version first.
+inline constexpr RegistryJvmSource InstalledJvmSources[] = {
+    {"SOFTWARE\\JavaSoft\\JDK", "", "JavaHome", RegistryNaming::JdkVersions},
+    {"SOFTWARE\\JavaSoft\\JRE", "", "JavaHome", RegistryNaming::RuntimeVersions},
+    {"SOFTWARE\\Eclipse Adoptium\\JDK", "hotspot\\MSI", "Path", RegistryNaming::JdkVersions},
+    {"SOFTWARE\\Eclipse Adoptium\\JRE", "hotspot\\MSI", "Path", RegistryNaming::RuntimeVersions},
+    {"SOFTWARE\\AdoptOpenJDK\\JDK", "hotspot\\MSI", "Path", RegistryNaming::JdkVersions},
+    {"SOFTWARE\\AdoptOpenJDK\\JRE", "hotspot\\MSI", "Path", RegistryNaming::RuntimeVersions},
+    {"SOFTWARE\\Microsoft\\JDK", "hotspot\\MSI", "Path", RegistryNaming::JdkVersions},
+    {"SOFTWARE\\Azul Systems\\Zulu", "", "InstallationPath", RegistryNaming::Zulu},
+    {"SOFTWARE\\BellSoft\\Liberica", "", "InstallationPath", RegistryNaming::Liberica},
+};
+
+struct RegistryVersionName {
+    std::string version;
+    bool jdk;
+};
+// The version and kind a subkey name stands for; nothing for a name outside the naming.
+std::optional<RegistryVersionName> registryVersionName(RegistryNaming naming, std::string_view name);
+
 // strcmp on texts: the sign of the first differing byte, compared unsigned.
 int compareVersionText(std::string_view a, std::string_view b);
+// compareVersions, and between texts of the same version their byte order, so that every
+// ordering built on it is total.
+int compareVersionsThenText(std::string_view a, std::string_view b);
 
 // The registry paths of the cache and of located runtimes name an executable by its path
 // with every "\" written as "/".

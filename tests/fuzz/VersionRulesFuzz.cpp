@@ -33,15 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KARVO_FUZZ_CHECK(judgeVersion(version, "", "", true) == VersionVerdict::Accepted);
 
     if (const auto parsed = parseVersionBanner(banner)) {
-        KARVO_FUZZ_CHECK(!parsed->empty() && parsed->size() < MaxBannerLineLength);
-        KARVO_FUZZ_CHECK(parsed->find('\0') == std::string::npos);
+        KARVO_FUZZ_CHECK(!parsed->empty() && parsed->size() <= MaxVersionLength);
+        KARVO_FUZZ_CHECK(parsed->find_first_of(std::string(" \"\n\0", 4)) == std::string::npos);
     }
 
     KARVO_FUZZ_CHECK(compareVersionText(version, min) == -compareVersionText(min, version));
+    KARVO_FUZZ_CHECK(compareVersions(version, min) == -compareVersions(min, version));
+    KARVO_FUZZ_CHECK(compareVersions(version, version) == 0);
+    parseReleaseFileVersion(banner);
     const auto ordered = versionNamesToTry(names, min, max);
     KARVO_FUZZ_CHECK(ordered.size() <= names.size());
     for (std::size_t i = 1; i < ordered.size(); ++i)
-        KARVO_FUZZ_CHECK(compareVersionText(ordered[i - 1], ordered[i]) >= 0);
+        KARVO_FUZZ_CHECK(compareVersionsThenText(ordered[i - 1], ordered[i]) >= 0);
     for (const auto& name : ordered) KARVO_FUZZ_CHECK(isVersionNameInRange(name, min, max));
 
     for (const SearchEntry& entry : splitSearchSequence(sequence)) {

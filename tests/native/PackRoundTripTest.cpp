@@ -194,7 +194,10 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignCase{"ValueBeyondTheLaunchersLimit", texts({{2001, "tk"}}), {},
                     "key 2001 holds 2 characters, more than the launcher accepts (1)", "flavour = 'tk'"},
         ForeignCase{"EmptyNameEndsTheList", texts({{2002, "2"}, {2003, ";b.jar"}}), {},
-                    "do not list exactly", "write_defaults = false"}),
+                    "do not list exactly", "write_defaults = false"},
+        ForeignCase{"MinimumBelowTheRuntimeClasses", texts({{126, "1.6"}}), {},
+                    "min_java_version is below 1.7, the oldest Java the runtime classes load on",
+                    "min_java_version = '1.6'"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

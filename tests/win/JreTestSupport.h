@@ -34,13 +34,20 @@ inline void copyFixture(const std::string& name, const std::string& file, const 
     ASSERT_TRUE(CopyFileA(fixture(name, file).c_str(), to.c_str(), FALSE)) << to;
 }
 
+// The fake's settings for a banner of one or more lines ("\n" between them).
+inline std::string fakeJavaSettings(const std::string& banner, int exitCode = 0, int delayMs = 0) {
+    std::string settings;
+    for (const std::string& line : lines(banner)) settings += "banner=" + line + "\n";
+    if (settings.empty()) settings = "banner=\n";
+    return settings + "exit=" + std::to_string(exitCode) + "\ndelay_ms=" +
+           std::to_string(delayMs) + "\n";
+}
+
 // directory\bin\java.exe (the fake) with its banner, exit code and delay.
 inline void makeJavaRuntime(const std::string& directory, const std::string& banner,
                             int exitCode = 0, int delayMs = 0) {
     copyFixture("fakejava", "java.exe", directory + "\\bin\\java.exe");
-    writeFile(directory + "\\bin\\fakejava.ini", "banner=" + banner + "\nexit=" +
-                                                     std::to_string(exitCode) + "\ndelay_ms=" +
-                                                     std::to_string(delayMs) + "\n");
+    writeFile(directory + "\\bin\\fakejava.ini", fakeJavaSettings(banner, exitCode, delayMs));
 }
 
 inline std::string bannerFor(const std::string& version) { return "java version \"" + version + "\""; }

@@ -90,6 +90,16 @@ TEST(JreValidation, RuntimeDirectoryMapsToItsJavaExecutable) {
         {"JDK required and present", {"lib\\tools.jar", "jre\\bin\\java.exe"}, true, true,
          "\\jre\\bin\\java.exe"},
         {"JDK required, runtime only", {"bin\\java.exe"}, true, false, "\\jre\\bin\\java.exe"},
+        {"JDK required, a JDK 17 layout through its bin",
+         {"bin\\java.exe", "bin\\javac.exe", "jmods\\java.base.jmod"}, true, true,
+         "\\bin\\java.exe"},
+        {"JDK required, javac beside an embedded runtime",
+         {"bin\\javac.exe", "jre\\bin\\java.exe"}, true, false, "\\jre\\bin\\java.exe"},
+        {"JDK required, tools.jar still comes first",
+         {"lib\\tools.jar", "bin\\javac.exe", "jre\\bin\\java.exe"}, true, true,
+         "\\jre\\bin\\java.exe"},
+        {"no JDK required, a JDK 17 layout as any runtime", {"bin\\java.exe", "bin\\javac.exe"},
+         false, true, "\\bin\\java.exe"},
     };
     for (const auto& row : rows) {
         ScratchDir dir("locate");
@@ -105,7 +115,7 @@ TEST(JreValidation, RuntimeDirectoryMapsToItsJavaExecutable) {
 }
 
 TEST(JreValidation, VersionFromARunIsJudgedAndCached) {
-    const std::string longBanner = "java version \"" + std::string(200, '7') + "\"";
+    const std::string longBanner = "java version \"" + std::string(MaxVersionLength + 1, '7') + "\"";
     struct Row {
         const char* name;
         std::string banner;
@@ -121,16 +131,34 @@ TEST(JreValidation, VersionFromARunIsJudgedAndCached) {
     } rows[] = {
         {"classic banner in range", bannerFor("1.8.0_51"), 0, "1.6", "", false, {}, false, true,
          "1.8.0_51", "\\bin\\java.exe"},
-        {"openjdk banner keeps its tail", "openjdk version \"11.0.2\" 2019-01-15", 0, "1.6", "",
-         false, {}, false, true, "11.0.2\" 2019-01-1", "\\bin\\java.exe"},
+        {"openjdk banner without its date", "openjdk version \"11.0.2\" 2019-01-15", 0, "1.6", "",
+         false, {}, false, true, "11.0.2", "\\bin\\java.exe"},
+        {"Java 8 below the minimum 9", bannerFor("1.8.0_392") + "\nJava(TM) SE Runtime", 0, "9",
+         "", false, {}, false, false, "1.8.0_392", "\\bin\\java.exe"},
+        {"Java 11 inside 9 to 11", "openjdk version \"11.0.21\" 2023-10-17", 0, "9", "11", false,
+         {}, false, true, "11.0.21", "\\bin\\java.exe"},
+        {"Java 17 above the minimum 9", "openjdk version \"17.0.2\" 2022-01-18", 0, "9", "", false,
+         {}, false, true, "17.0.2", "\\bin\\java.exe"},
+        {"Java 21 inside 17 to 21", "openjdk version \"21.0.1\" 2023-10-17 LTS", 0, "17", "21",
+         false, {}, false, true, "21.0.1", "\\bin\\java.exe"},
+        {"Java 25 above the maximum 21", "openjdk version \"25\" 2025-09-16", 0, "17", "21", false,
+         {}, false, false, "25", "\\bin\\java.exe"},
+        {"Java 9.0.4 below the minimum 11", bannerFor("9.0.4"), 0, "11", "", false, {}, false,
+         false, "9.0.4", "\\bin\\java.exe"},
+        {"options picked up before the banner",
+         "Picked up JAVA_TOOL_OPTIONS: -Xmx64m\nPicked up _JAVA_OPTIONS: -Xss1m\n"
+         "openjdk version \"17.0.2\" 2022-01-18",
+         0, "9", "", false, {}, false, true, "17.0.2", "\\bin\\java.exe"},
+        {"early access of 21 refused", "openjdk version \"21-ea\" 2023-09-19", 0, "17", "", false,
+         {}, false, false, "21-ea", "\\bin\\java.exe"},
         {"below the minimum is cached too", bannerFor("1.5.0_22"), 0, "1.6", "", false, {}, false,
          false, "1.5.0_22", "\\bin\\java.exe"},
         {"failing runtime cached as 1.0.0", bannerFor("1.8.0_51"), 2, "", "", false, {}, false,
          false, "1.0.0", "\\bin\\java.exe"},
         {"unknown banner caches nothing", "Error: could not open jvm.cfg", 0, "", "", false, {},
          false, false, std::nullopt, "\\bin\\java.exe"},
-        {"overlong banner read to 99 characters", longBanner, 0, "1.6", "", false, {}, false,
-         true, std::string(83, '7'), "\\bin\\java.exe"},
+        {"overlong version caches nothing", longBanner, 0, "1.6", "", false, {}, false, false,
+         std::nullopt, "\\bin\\java.exe"},
         {"pre-release refused", bannerFor("1.7.0-ea"), 0, "1.6", "", false, {}, false, false,
          "1.7.0-ea", "\\bin\\java.exe"},
         {"pre-release allowed by the caller", bannerFor("1.7.0-ea"), 0, "1.6", "", true, {},
@@ -229,12 +257,15 @@ TEST(JreValidation, OnlyAnExactCacheEntryIsBelieved) {
         std::string storedVersion;
         int runs;
         const char* version;
+        const char* min = "";
     } rows[] = {
         {"exact time", 0, "9.9", 0, "9.9"},
         {"stored with a terminator", 0, std::string("9.9\0", 4), 0, "9.9"},
         {"seven bytes", 1, "9.9", 1, "1.8.0_51"},
         {"nine bytes", 2, "9.9", 1, "1.8.0_51"},
         {"another time", 3, "9.9", 1, "1.8.0_51"},
+        // Written before the banner was read between its quotation marks.
+        {"old entry with the banner's tail", 0, "17.0.2\" 2022-01-1", 0, "17.0.2\" 2022-01-1", "9"},
     };
     for (const auto& row : rows) {
         JreTestEnvironment environment;
@@ -250,7 +281,7 @@ TEST(JreValidation, OnlyAnExactCacheEntryIsBelieved) {
         seedCacheEntry(path, time, row.storedVersion);
 
         std::string javaExe = path, version;
-        EXPECT_TRUE(checkJavaExe(javaExe, version, "", "", false)) << row.name;
+        EXPECT_TRUE(checkJavaExe(javaExe, version, row.min, "", false)) << row.name;
         EXPECT_EQ(version, row.version) << row.name;
         EXPECT_EQ(runCount(dir.file("bin")), row.runs) << row.name;
     }
@@ -323,5 +354,66 @@ TEST(JreValidation, MissingOrWildcardPathDoesNotExist) {
             EXPECT_TRUE(environment.logged("file doesn't exist")) << row.name;
         }
         EXPECT_TRUE(filesIn(environment.tempDirectory()).empty()) << row.name;
+    }
+}
+
+TEST(JreValidation, RequiredJdkIsJudgedByItsLayoutAndVersion) {
+    struct Row {
+        const char* name;
+        const char* runtime;  // where the fake java.exe goes, below the directory
+        std::vector<const char*> files;
+        std::string banner;
+        bool expected;
+    } rows[] = {
+        {"JDK 17 with javac and jmods", "", {"bin\\javac.exe", "jmods\\java.base.jmod"},
+         "openjdk version \"17.0.2\" 2022-01-18", true},
+        {"JDK 21 with javac only", "", {"bin\\javac.exe"}, "openjdk version \"21.0.1\"", true},
+        {"Java 8 with javac but no tools.jar", "", {"bin\\javac.exe"}, bannerFor("1.8.0_392"), false},
+        {"runtime 17 without javac", "", {}, "openjdk version \"17.0.2\"", false},
+        {"JDK 8 through tools.jar and its embedded runtime", "jre", {"lib\\tools.jar", "bin\\javac.exe"},
+         bannerFor("1.8.0_392"), true},
+    };
+    for (const auto& row : rows) {
+        JreTestEnvironment environment;
+        ScratchDir dir("jrejdk");
+        environment.forgetCacheBelow(dir.path());
+        makeJavaRuntime(*row.runtime ? dir.file(row.runtime) : dir.path(), row.banner);
+        for (const char* file : row.files) {
+            makeDirectories(std::string(directoryOf(dir.file(file))));
+            writeFile(dir.file(file), "");
+        }
+        installConfigForTesting(blockWith({{Key::RequireJdk, "1"}}));
+        std::string javaExe;
+        const bool found = locateJavaExe(javaExe, dir.path()) &&
+                           validateJavaExe(javaExe, "1.6", "", false);
+        EXPECT_EQ(found, row.expected) << row.name;
+    }
+}
+
+TEST(JreValidation, ReleaseFileThatDisagreesIsLogged) {
+    struct Row {
+        const char* name;
+        std::optional<std::string> releaseFile;
+        bool logged;
+    } rows[] = {
+        {"release file agrees", "IMPLEMENTOR=\"x\"\nJAVA_VERSION=\"17.0.2\"\n", false},
+        {"release file disagrees", "JAVA_VERSION=\"17.0.9\"\r\n", true},
+        {"no release file", std::nullopt, false},
+    };
+    for (const auto& row : rows) {
+        JreTestEnvironment environment;
+        if (!environment.hasLog()) GTEST_SKIP() << "no log in this process";
+        ScratchDir dir("jrerelease");
+        environment.forgetCacheBelow(dir.path());
+        makeJavaRuntime(dir.path(), "openjdk version \"17.0.2\" 2022-01-18");
+        if (row.releaseFile) writeFile(dir.file("release"), *row.releaseFile);
+        installConfigForTesting(blockWith({}));
+        std::string javaExe = dir.file("bin\\java.exe"), version;
+        EXPECT_TRUE(checkJavaExe(javaExe, version, "9", "", false)) << row.name;
+        EXPECT_EQ(runCount(dir.file("bin")), 1) << row.name << ": the probe still runs";
+        bool logged = false;
+        for (const std::string& line : environment.logLines())
+            logged |= line.find("says 17.0.9, the banner says 17.0.2") != std::string::npos;
+        EXPECT_EQ(logged, row.logged) << row.name;
     }
 }

@@ -11,6 +11,7 @@
 #include "IncludedFileName.h"
 #include "PackValues.h"
 #include "WindowsText.h"
+#include "jre/VersionRules.h"
 #include "support/TextLimits.h"
 
 namespace karvo::pack {
@@ -143,6 +144,18 @@ private:
         } else {
             texts_[info.number] = narrowValue(value, rulesFor(info, label), source_);
         }
+        if (info.number == Key::MinJavaVersion) checkJavaFloor(texts_[info.number], value);
+    }
+
+    // A minimum below what the runtime classes are compiled for would let the launcher pick
+    // a runtime that then cannot load them ("main class not found").
+    void checkJavaFloor(const std::string& minimum, const toml::node& value) {
+        if (minimum.empty() || compareVersions(minimum, OldestRuntimeClassesJava) >= 0) return;
+        refuse(value, source_,
+               "min_java_version \"" + minimum + "\" is below " +
+                   std::string(OldestRuntimeClassesJava) +
+                   ", the oldest Java the runtime classes load on; write \"" +
+                   std::string(OldestRuntimeClassesJava) + "\" or later (or leave it empty)");
     }
 
     void readMessages(const toml::table& messages) {

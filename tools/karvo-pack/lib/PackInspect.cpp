@@ -5,6 +5,7 @@
 #include "PackDescription.h"
 #include "TomlText.h"
 #include "WindowsText.h"
+#include "jre/VersionRules.h"
 #include "support/TextLimits.h"
 
 namespace karvo::pack {
@@ -123,6 +124,14 @@ private:
         }
         for (const auto& [key, value] : tables_.wides) {
             if (value.size() > MaxWideTextLength) tooLong(key, value.size(), MaxWideTextLength);
+        }
+        // Built by an older packer or another tool: the launcher still honours it, but a
+        // rebuild would refuse it, as build refuses it from a description.
+        if (const auto minimum = tables_.texts.find(Key::MinJavaVersion);
+            minimum != tables_.texts.end() && !minimum->second.empty() &&
+            compareVersions(minimum->second, OldestRuntimeClassesJava) < 0) {
+            warnings_.push_back("min_java_version is below " + std::string(OldestRuntimeClassesJava) +
+                                ", the oldest Java the runtime classes load on; a rebuild refuses it");
         }
         if (!config_.includedKeysCanonical) {
             warnings_.push_back("keys 2002 and 2003 do not list exactly the included files; "

@@ -37,7 +37,7 @@ public final class WinLauncherTest {
         jar = args[0];
         testClasses = args[1];
         work = new File(args[2]).getAbsoluteFile();
-        group("jar", WinLauncherTest::jarsHoldJava8Classes);
+        group("jar", WinLauncherTest::jarsHoldJava7Classes);
         group("arguments", WinLauncherTest::argumentsArriveUnchanged);
         group("redirection", WinLauncherTest::outputGoesToConfiguredFiles);
         group("failures", WinLauncherTest::failuresReachTheLauncher);
@@ -70,7 +70,7 @@ public final class WinLauncherTest {
         }
     }
 
-    private static void jarsHoldJava8Classes() throws IOException {
+    private static void jarsHoldJava7Classes() throws IOException {
         File karvoJar = new File(jar);
         File tesselJar = new File(karvoJar.getParentFile(), "tslruntime.jar");
         check("jars identical", Arrays.equals(Files.readAllBytes(karvoJar.toPath()),
@@ -87,7 +87,7 @@ public final class WinLauncherTest {
                         new java.io.DataInputStream(in).readFully(head);
                     }
                     int major = ((head[6] & 0xff) << 8) | (head[7] & 0xff);
-                    check("class version of " + entry.getName(), major == 52, major);
+                    check("class version of " + entry.getName(), major == 51, major);
                 }
             }
         }
