@@ -59,14 +59,25 @@ DWORD applyInstallOptions(SC_HANDLE service, int startType) {
     const int restartDelay = getConfigInt(Key::FailureRestartDelay);
     if (!delayed && restartDelay <= 0) return 0;
     const auto change = changeConfig2();
-    if (!change) return ERROR_CALL_NOT_IMPLEMENTED;
+    if (!change) {
+        std::printf("Could not register the install options: this system lacks "
+                    "ChangeServiceConfig2W.\n");
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
     if (delayed) {
         SERVICE_DELAYED_AUTO_START_INFO info{TRUE};
         if (!change(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info)) {
             const DWORD error = GetLastError();
-            std::printf("Could not set the delayed automatic start. Error code: %d\n",
-                        static_cast<int>(error));
-            return error ? error : ERROR_GEN_FAILURE;
+            // A manager that does not know the setting at all (Wine) starts the service
+            // with the others: a later start is a courtesy to the system, not something
+            // the service relies on, so the install goes on and says so.
+            if (error != ERROR_INVALID_LEVEL) {
+                std::printf("Could not set the delayed automatic start. Error code: %d\n",
+                            static_cast<int>(error));
+                return error ? error : ERROR_GEN_FAILURE;
+            }
+            std::printf("This system has no delayed automatic start; the service starts with "
+                        "the other automatic services.\n");
         }
     }
     if (restartDelay > 0) {
