@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t Text = MaxTextLength;
 
-constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
+constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
     {Key::ServiceName, KeyKind::Text, "service_name", Text, '\0', "",
      "service name, also the display name"},
     {Key::PassStdErrFile, KeyKind::Flag, "redirect_stderr", Text, '\0', "",
@@ -104,6 +104,18 @@ constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
      "pass the process communication file name to the Java side"},
     {Key::Description, KeyKind::Wide, "description", MaxWideTextLength, '\0', "",
      "service description"},
+    {Key::DelayedAutoStart, KeyKind::Flag, "delayed_auto_start", Text, '\0', "",
+     "an automatic service starts shortly after the other automatic services"},
+    {Key::ServiceAccount, KeyKind::Text, "service_account", Text, '\0', "",
+     "account the service runs as; only accounts without a password"},
+    {Key::FailureRestartDelay, KeyKind::Int, "failure_restart_delay", Text, '\0', "",
+     "milliseconds after a failure before the system restarts the service; 0: no restart"},
+    {Key::FailureResetPeriod, KeyKind::Int, "failure_reset_period", Text, '\0', "",
+     "seconds without failure after which the failure count starts again"},
+    {Key::OutputMaxSize, KeyKind::Int, "output_max_size", Text, '\0', "",
+     "bytes after which a redirected output file rolls over; 0: no limit"},
+    {Key::OutputKeep, KeyKind::Int, "output_keep", Text, '\0', "",
+     "how many rolled output files are kept (name.1 to name.N)"},
 }};
 
 }  // namespace

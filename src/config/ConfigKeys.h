@@ -51,6 +51,12 @@ inline constexpr ConfigKey ApplicationDirectory = 10003;
 inline constexpr ConfigKey NativeLibraryDirectories = 10004;
 inline constexpr ConfigKey ProcessCommFile = 10005;
 inline constexpr ConfigKey Description = 20017;
+inline constexpr ConfigKey DelayedAutoStart = 30020;
+inline constexpr ConfigKey ServiceAccount = 30021;
+inline constexpr ConfigKey FailureRestartDelay = 30022;
+inline constexpr ConfigKey FailureResetPeriod = 30023;
+inline constexpr ConfigKey OutputMaxSize = 30024;
+inline constexpr ConfigKey OutputKeep = 30025;
 }  // namespace Key
 
 enum class KeyKind {

@@ -7,6 +7,7 @@
 
 #include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
+#include "core/ServiceAccount.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
 #include "support/TextConv.h"
@@ -25,26 +26,97 @@ std::string imagePathForService() {
     return "\"" + path + "\"";
 }
 
-// The description is optional: looked up in the advapi32 already loaded, so that a system
-// without ChangeServiceConfig2W still installs the service.
+using ChangeConfig2W = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+
+// Looked up in the advapi32 already loaded, so that a system without ChangeServiceConfig2W
+// still installs the service (without the settings that need it).
+ChangeConfig2W changeConfig2() {
+    const HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    if (!advapi) return nullptr;
+    return reinterpret_cast<ChangeConfig2W>(
+        reinterpret_cast<void*>(GetProcAddress(advapi, "ChangeServiceConfig2W")));
+}
+
+// The description is optional and its result is not examined.
 void setServiceDescription(SC_HANDLE service) {
     std::u16string description = getConfigWString(Key::Description);
     if (description.empty()) return;
-    const HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    if (!advapi) return;
-    using ChangeConfig2W = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
-    const auto change = reinterpret_cast<ChangeConfig2W>(
-        reinterpret_cast<void*>(GetProcAddress(advapi, "ChangeServiceConfig2W")));
+    const auto change = changeConfig2();
     if (!change) return;
     SERVICE_DESCRIPTIONW text;
     text.lpDescription = reinterpret_cast<LPWSTR>(description.data());
     change(service, SERVICE_CONFIG_DESCRIPTION, &text);
 }
 
+// A day: long enough that a service failing once a night is still seen as failing again.
+constexpr DWORD DefaultFailureResetSeconds = 86400;
+
+// Delayed automatic start and the system's restart after a failure, when configured. The
+// operator asked for them, so a system that refuses them fails the install (the caller
+// removes the half-made service). Returns the system's error code, 0 on success.
+DWORD applyInstallOptions(SC_HANDLE service, int startType) {
+    const bool delayed = startType == SERVICE_AUTO_START &&
+                         getConfigInt(Key::DelayedAutoStart) != 0;
+    const int restartDelay = getConfigInt(Key::FailureRestartDelay);
+    if (!delayed && restartDelay <= 0) return 0;
+    const auto change = changeConfig2();
+    if (!change) {
+        std::printf("Could not register the install options: this system lacks "
+                    "ChangeServiceConfig2W.\n");
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+    if (delayed) {
+        SERVICE_DELAYED_AUTO_START_INFO info{TRUE};
+        if (!change(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info)) {
+            const DWORD error = GetLastError();
+            // A manager that does not know the setting at all (Wine) starts the service
+            // with the others: a later start is a courtesy to the system, not something
+            // the service relies on, so the install goes on and says so.
+            if (error != ERROR_INVALID_LEVEL) {
+                std::printf("Could not set the delayed automatic start. Error code: %d\n",
+                            static_cast<int>(error));
+                return error ? error : ERROR_GEN_FAILURE;
+            }
+            std::printf("This system has no delayed automatic start; the service starts with "
+                        "the other automatic services.\n");
+        }
+    }
+    if (restartDelay > 0) {
+        const int reset = getConfigInt(Key::FailureResetPeriod);
+        // One action: the system repeats the last action for every further failure.
+        SC_ACTION action{SC_ACTION_RESTART, static_cast<DWORD>(restartDelay)};
+        SERVICE_FAILURE_ACTIONSW actions{};
+        actions.dwResetPeriod = reset > 0 ? static_cast<DWORD>(reset) : DefaultFailureResetSeconds;
+        actions.cActions = 1;
+        actions.lpsaActions = &action;
+        if (!change(service, SERVICE_CONFIG_FAILURE_ACTIONS, &actions)) {
+            const DWORD error = GetLastError();
+            std::printf("Could not register the failure actions. Error code: %d\n",
+                        static_cast<int>(error));
+            return error ? error : ERROR_GEN_FAILURE;
+        }
+    }
+    return 0;
+}
+
 std::optional<StopProgress> queryStopProgress(SC_HANDLE service) {
     SERVICE_STATUS status;
     if (!QueryServiceStatus(service, &status)) return std::nullopt;
     return StopProgress{status.dwCurrentState, status.dwCheckPoint, status.dwWaitHint};
+}
+
+DWORD currentState(SC_HANDLE service) {
+    const auto progress = queryStopProgress(service);
+    return progress ? progress->state : 0;
+}
+
+// The wait that every stop command shares, whether it sent the stop request itself or
+// found one already under way.
+void reportStopWait(SC_HANDLE service) {
+    std::printf("Stopping service '%s'.\n", name());
+    std::fflush(stdout);  // the wait can take a while: show what is going on
+    std::printf(waitForServiceStop(service) ? "Service stopped\n"
+                                            : "Error while stopping service\n");
 }
 
 }  // namespace
@@ -54,6 +126,16 @@ std::optional<std::string> buildDependencyList() {
 }
 
 int installService(int startType, bool interactive) {
+    // Checked before the old service is touched: a configuration that cannot be installed
+    // must not remove the one that runs.
+    const std::string configuredAccount = getConfigString(Key::ServiceAccount);
+    const auto account = parseServiceAccount(configuredAccount);
+    if (!account) {
+        std::printf("Could not create service: the account '%s' cannot be used (%.*s).\n",
+                    configuredAccount.c_str(), static_cast<int>(AcceptedServiceAccounts.size()),
+                    AcceptedServiceAccounts.data());
+        return 1;
+    }
     uninstallService(false);
 
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -67,17 +149,30 @@ int installService(int startType, bool interactive) {
     const std::u16string imagePath = toWide(imagePathForService(), fileApiCodePage());
     const auto dependencies = buildDependencyList();
     const std::u16string wideDependencies = dependencies ? toWide(*dependencies, CP_ACP) : u"";
+    // No password ever: only accounts the system manages itself are accepted.
+    const std::u16string wideAccount = toWide(account->name, CP_ACP);
+    // Only the local system account may interact with the desktop; the system refuses the
+    // flag for any other account, so an account of its own makes the service non-interactive.
+    const bool mayInteract = interactive && account->name.empty();
     const DWORD type =
-        SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
+        SERVICE_WIN32_OWN_PROCESS | (mayInteract ? SERVICE_INTERACTIVE_PROCESS : 0);
     UniqueService service(CreateServiceW(
         manager.get(), wideChars(wideName), wideChars(wideName), SERVICE_ALL_ACCESS, type,
         static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, wideChars(imagePath), nullptr,
-        nullptr, dependencies ? wideChars(wideDependencies) : nullptr, nullptr, nullptr));
+        nullptr, dependencies ? wideChars(wideDependencies) : nullptr,
+        account->name.empty() ? nullptr : wideChars(wideAccount), nullptr));
     if (!service) {
         std::printf("Could not create service.\n");
         return 1;
     }
     setServiceDescription(service.get());
+    if (applyInstallOptions(service.get(), startType) != 0) {
+        // All or nothing: a service without the recovery the operator asked for would
+        // look installed and fail them later.
+        DeleteService(service.get());
+        std::printf("Could not create service.\n");
+        return 1;
+    }
     std::printf("Installed service '%s'.\n", name());
     return 0;
 }
@@ -105,12 +200,29 @@ int startInstalledService() {
         std::printf("Could not open SCManager.\n");
         return 1;
     }
-    UniqueService service(OpenServiceA(manager.get(), name(), SERVICE_START));
+    UniqueService service(
+        OpenServiceA(manager.get(), name(), SERVICE_START | SERVICE_QUERY_STATUS));
     if (service && StartServiceA(service.get(), 0, nullptr)) {
         std::printf("Starting service '%s'.\n", name());
         return 0;
     }
-    const DWORD error = GetLastError();
+    DWORD error = GetLastError();
+    // A service that is still stopping counts as running for the manager; calling that
+    // "already running" would be wrong, since it ends stopped. Wait for the stop, then start.
+    if (error == ERROR_SERVICE_ALREADY_RUNNING &&
+        currentState(service.get()) == SERVICE_STOP_PENDING) {
+        std::printf("Waiting for service '%s' to stop first.\n", name());
+        std::fflush(stdout);
+        if (!waitForServiceStop(service.get())) {
+            std::printf("Could not start service: it is still stopping.\n");
+            return 1;
+        }
+        if (StartServiceA(service.get(), 0, nullptr)) {
+            std::printf("Starting service '%s'.\n", name());
+            return 0;
+        }
+        error = GetLastError();
+    }
     if (error == ERROR_SERVICE_ALREADY_RUNNING) {
         std::printf("Service is already running.\n");
         return 0;
@@ -133,13 +245,19 @@ int stopInstalledService(bool verbose) {
     }
     SERVICE_STATUS status;
     if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        std::printf("Stopping service '%s'.\n", name());
-        std::fflush(stdout);  // the wait can take a while: show what is going on
-        std::printf(waitForServiceStop(service.get()) ? "Service stopped\n"
-                                                      : "Error while stopping service\n");
+        reportStopWait(service.get());
         return 0;
     }
-    if (GetLastError() == ERROR_SERVICE_NOT_ACTIVE) {
+    const DWORD error = GetLastError();
+    // A stop already under way (another command, the system) refuses a second request;
+    // the service is stopping all the same, so this command waits for it like its own.
+    const DWORD state = error == ERROR_SERVICE_NOT_ACTIVE ? SERVICE_STOPPED
+                                                          : currentState(service.get());
+    if (state == SERVICE_STOP_PENDING) {
+        reportStopWait(service.get());
+        return 0;
+    }
+    if (state == SERVICE_STOPPED) {
         std::printf("Service is already stopped.\n");
         return 0;
     }

@@ -10,13 +10,16 @@
 namespace karvo {
 
 // startType: SERVICE_AUTO_START (2) or SERVICE_DEMAND_START (3). An existing service of
-// the same name is stopped and deleted first. 0 or 1.
+// the same name is stopped and deleted first, unless the configured account cannot be
+// used. Registers the account, delayed start and failure actions when configured. 0 or 1.
 int installService(int startType, bool interactive);
 // Stops the service first. Failure lines only when verbose. 0 or 1.
 int uninstallService(bool verbose);
-// 0 also when the service is already running.
+// 0 also when the service is already running. A service still stopping is waited for
+// (as long as its stop makes progress) and then started.
 int startInstalledService();
-// 0 also when the service is already stopped or the wait for the stop gave up.
+// 0 also when the service is already stopped or the wait for the stop gave up. A stop
+// already under way is waited for like one this command asked for.
 int stopInstalledService(bool verbose);
 // 0 running, 3 not running, 1 error.
 int queryServiceState();

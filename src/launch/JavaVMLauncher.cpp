@@ -79,6 +79,8 @@ std::vector<std::string> buildLaunchProperties() {
     }
     in.manPathSet = std::getenv("MANPATH") != nullptr;
     in.consoleOutputCodePage = GetConsoleOutputCP();
+    in.outputMaxSize = getConfigInt(Key::OutputMaxSize);
+    in.outputKeep = getConfigInt(Key::OutputKeep);
     bool shortened = false;
     auto properties = buildLaunchPropertyList(in, MaxTextLength, &shortened);
     if (shortened)

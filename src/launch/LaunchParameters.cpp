@@ -43,6 +43,11 @@ std::vector<std::string> buildLaunchPropertyList(const LaunchPropertyInputs& in,
     if (!in.manPathSet)
         out.push_back(
             property("karvo.consoleCodepage", "cp" + std::to_string(in.consoleOutputCodePage)));
+    if (in.outputMaxSize > 0) {
+        out.push_back(property("karvo.outputMaxSize", std::to_string(in.outputMaxSize)));
+        out.push_back(property("karvo.outputKeep", std::to_string(std::max<std::int64_t>(
+                                                       in.outputKeep, 1))));
+    }
     return out;
 }
 

@@ -19,9 +19,13 @@ struct LaunchPropertyInputs {
     std::string path;                            // the PATH variable, "" when unset
     bool manPathSet = false;
     unsigned consoleOutputCodePage = 0;
+    std::int64_t outputMaxSize = 0;  // bytes after which output files roll; 0 or less: never
+    std::int64_t outputKeep = 0;     // rolled files kept; less than 1 keeps one
 };
 
 // The launch properties in their fixed order, each at most maxOptionLength characters.
+// The rolling limits follow the others, and only when output files roll at all, so that a
+// configuration without them hands the Java side exactly what it always did.
 // A PATH that does not fit keeps its leading whole entries (the launcher put the native
 // library directories first); shortened reports whether entries were dropped.
 std::vector<std::string> buildLaunchPropertyList(const LaunchPropertyInputs& in,

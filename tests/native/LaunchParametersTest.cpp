@@ -72,6 +72,20 @@ TEST(LaunchProperties, PresenceAndOrder) {
              in.manPathSet = true;
          },
          {always[0], always[1], always[2], always[3], always[4], "-Djava.library.path="}},
+        {"rolling limits come last, keep at least one",
+         [](LaunchPropertyInputs& in) {
+             in.outputMaxSize = 3000000000LL;
+             in.outputKeep = 0;
+         },
+         {always[0], always[1], always[2], always[3], always[4], always[5],
+          "-Dkarvo.consoleCodepage=cp437", "-Dkarvo.outputMaxSize=3000000000",
+          "-Dkarvo.outputKeep=1"}},
+        {"no size limit: no rolling properties whatever the count",
+         [](LaunchPropertyInputs& in) {
+             in.outputKeep = 5;
+             in.manPathSet = true;
+         },
+         {always[0], always[1], always[2], always[3], always[4], always[5]}},
     };
     for (const auto& row : rows) {
         auto in = typicalProperties();

@@ -102,7 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"RawTextKey", "[raw.text]\n\"108\" = 'x'", 108, "x"},
         FormCase{"RawNegativeKey", "[raw.text]\n\"-7\" = 'y'", -7, "y"},
         FormCase{"RawTextKeyOfAWideName", "[raw.text]\n\"20017\" = 'z'", Key::Description, "z"},
-        FormCase{"FlavourOneCharacter", "flavour = 't'", Key::Flavour, "t"}),
+        FormCase{"FlavourOneCharacter", "flavour = 't'", Key::Flavour, "t"},
+        FormCase{"ServiceAccountAsWritten", "service_account = 'NT SERVICE\\s'",
+                 Key::ServiceAccount, "NT SERVICE\\s"},
+        FormCase{"NoAccountNoKey", "", Key::ServiceAccount, std::nullopt},
+        FormCase{"OutputKeepAtLeastOne", "output_keep = 1", Key::OutputKeep, "1"},
+        FormCase{"ResetPeriodZeroMeansDefault", "failure_reset_period = 0",
+                 Key::FailureResetPeriod, "0"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PackValueForms, WideTextsBecomeUtf16) {
@@ -224,6 +230,16 @@ INSTANTIATE_TEST_SUITE_P(
                         return s;
                     }(),
                     "the included file names are"},
+        RefusalCase{"AccountThatNeedsAPassword", "service_account = 'CORP\\alice'",
+                    "service_account 'CORP\\alice' cannot be used: accepted are LocalSystem"},
+        RefusalCase{"AccountOfTheSystemDomain", "service_account = 'NT AUTHORITY\\SYSTEM'",
+                    "cannot be used"},
+        RefusalCase{"PasswordSetting", "service_password = 'secret'",
+                    "a password is never stored in the executable"},
+        RefusalCase{"NegativeRestartDelay", "failure_restart_delay = -1",
+                    "failure_restart_delay = -1 is not valid: give milliseconds"},
+        RefusalCase{"OutputSizeAsWord", "output_max_size = 'big'", "output_max_size = big is not valid"},
+        RefusalCase{"KeepingNoRolledFile", "output_keep = 0", "at least 1"},
         RefusalCase{"ErrorNamesItsLine", "service_name = 's'\n\nmain_class = 7", "bad.toml:3:"}),
     [](const auto& info) { return info.param.name; });
 

@@ -74,6 +74,12 @@ flavour = "t"
 application_directory = "."
 native_library_path = ["bin", "%KARVO_TEMPDIR%"]
 process_comm_file = true
+delayed_auto_start = true
+service_account = "NT SERVICE\\Every"
+failure_restart_delay = 60000
+failure_reset_period = 3600
+output_max_size = 10485760
+output_keep = 5
 description = "Every setting, \u00e4\u20ac\U0001F600"
 [messages]
 title = "Fehler"

@@ -145,12 +145,16 @@ TEST(JavaVMLauncher, LaunchPropertiesByCondition) {
         std::map<std::string, std::string> environment;
         std::string present;  // a property that must be there ("" for none)
         std::string absent;   // a property prefix that must not be there
+        std::vector<std::string> last = {};  // the properties that must end the list
     } rows[] = {
         {"MANPATH set: no console code page", {}, {{"MANPATH", "/usr/man"}}, "",
          "-Dkarvo.consoleCodepage="},
         {"no process file unless asked", {}, {}, "", "-Dkarvo.processCommFile="},
         {"karvo flavour has no tessel property", {}, {}, "", "-Dkarvo.isTessel="},
         {"tessel flavour comes first", {{Key::Flavour, "t"}}, {}, "-Dkarvo.isTessel=true", ""},
+        {"no rolling unless a size is set", {{Key::OutputKeep, "3"}}, {}, "", "-Dkarvo.output"},
+        {"rolling limits come last", {{Key::OutputMaxSize, "1048576"}, {Key::OutputKeep, "3"}},
+         {}, "", "", {"-Dkarvo.outputMaxSize=1048576", "-Dkarvo.outputKeep=3"}},
     };
     for (const auto& row : rows) {
         RuntimeLayout layout("launch_props", with(row.keys), "return");
@@ -166,6 +170,12 @@ TEST(JavaVMLauncher, LaunchPropertiesByCondition) {
         if (!row.absent.empty()) {
             for (const auto& property : properties)
                 EXPECT_FALSE(property.starts_with(row.absent)) << row.name << ": " << property;
+        }
+        if (!row.last.empty()) {
+            ASSERT_GE(properties.size(), row.last.size()) << row.name;
+            EXPECT_EQ(std::vector<std::string>(properties.end() - row.last.size(), properties.end()),
+                      row.last)
+                << row.name;
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "IncludedFileName.h"
 #include "PackValues.h"
 #include "WindowsText.h"
+#include "core/ServiceAccount.h"
 #include "jre/VersionRules.h"
 #include "support/TextLimits.h"
 
@@ -126,6 +127,11 @@ private:
                    "messages go in the [messages] table, without the prefix: write '" +
                        name.substr(MessagePrefix.size()) + "' there");
         }
+        if (!info && name.find("password") != std::string::npos) {
+            refuse(value, source_,
+                   "'" + name + "': a password is never stored in the executable; run the "
+                   "service as an account without one (service_account)");
+        }
         if (!info) {
             refuse(value, source_,
                    "unknown setting '" + name + "'" + suggestion(name, topLevelNames()));
@@ -136,6 +142,46 @@ private:
                           "do not set it yourself");
         }
         storeNamed(*info, name, value);
+        checkRange(*info, value);
+    }
+
+    // Settings whose wrong value the launcher could only act on in a surprising way: an
+    // account that needs a password, a negative time, keeping no rolled file at all.
+    void checkRange(const ConfigKeyInfo& info, const toml::node& value) {
+        const auto stored = texts_.find(info.number);
+        if (stored == texts_.end()) return;
+        const std::string& text = stored->second;
+        if (info.number == Key::ServiceAccount) {
+            if (!parseServiceAccount(text)) {
+                refuse(value, source_,
+                       "service_account '" + text + "' cannot be used: " +
+                           std::string(AcceptedServiceAccounts));
+            }
+            return;
+        }
+        struct Range {
+            ConfigKey key;
+            std::int64_t least;
+            const char* meaning;
+        };
+        static constexpr Range Ranges[] = {
+            {Key::FailureRestartDelay, 0, "milliseconds, 0 for no restart"},
+            {Key::FailureResetPeriod, 0, "seconds, 0 for the default of one day"},
+            {Key::OutputMaxSize, 0, "bytes, 0 for no limit"},
+            {Key::OutputKeep, 1, "the number of rolled files to keep, at least 1"},
+        };
+        for (const auto& range : Ranges) {
+            if (range.key != info.number) continue;
+            const bool digitsOnly = !text.empty() && text.size() <= 10 &&
+                                    std::all_of(text.begin(), text.end(), [](char c) {
+                                        return c >= '0' && c <= '9';
+                                    });
+            if (!digitsOnly || std::stoll(text) < range.least || std::stoll(text) > INT32_MAX) {
+                refuse(value, source_,
+                       std::string(info.name) + " = " + text + " is not valid: give " +
+                           range.meaning);
+            }
+        }
     }
 
     void storeNamed(const ConfigKeyInfo& info, const std::string& label, const toml::node& value) {

@@ -49,8 +49,33 @@ public final class Main {
                 worker.start();
                 System.out.println("main returning");
                 break;
+            case "lines":
+                // count, width, threads: numbered lines of the given width from each thread
+                printLines(Integer.parseInt(args[2]), Integer.parseInt(args[3]), Integer.parseInt(args[4]));
+                break;
             default:
                 throw new IllegalArgumentException(args[1]);
+        }
+    }
+
+    /** Lines "T.NNNNN xxx..." of exactly width characters, from several threads at once. */
+    static void printLines(final int count, final int width, int threads) throws InterruptedException {
+        Thread[] all = new Thread[threads];
+        for (int t = 0; t < threads; t++) {
+            final int thread = t;
+            all[t] = new Thread(() -> {
+                for (int i = 0; i < count; i++) {
+                    StringBuilder line = new StringBuilder(String.format("%d.%05d ", thread, i));
+                    while (line.length() < width) {
+                        line.append('x');
+                    }
+                    System.out.println(line);
+                }
+            });
+            all[t].start();
+        }
+        for (Thread thread : all) {
+            thread.join();
         }
     }
 

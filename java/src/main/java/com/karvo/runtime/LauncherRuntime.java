@@ -29,6 +29,10 @@ import java.util.Arrays;
  * args[5..] the application's arguments, passed on unchanged
  * </pre>
  *
+ * The system properties {@code karvo.outputMaxSize} (bytes, above 0) and
+ * {@code karvo.outputKeep} make the redirection files roll over by size; see
+ * {@link RollingFileOutputStream}.
+ *
  * When the system property {@code karvo.isService} is "true" the process is the
  * child of the service supervisor, which sends the shutdown code on standard
  * input; see {@link ShutdownWatcher}.
@@ -192,7 +196,13 @@ public final class LauncherRuntime {
             if (parent != null && !parent.isDirectory() && !parent.mkdirs() && !parent.isDirectory()) {
                 throw new IOException("cannot create directory " + parent);
             }
-            return printStream(new FileOutputStream(file, append), Charset.defaultCharset());
+            Charset charset = Charset.defaultCharset();
+            long maxSize = longProperty("karvo.outputMaxSize");
+            OutputStream target = maxSize > 0
+                    ? new RollingFileOutputStream(file, append, maxSize,
+                            (int) Math.min(Integer.MAX_VALUE, longProperty("karvo.outputKeep")), charset)
+                    : new FileOutputStream(file, append);
+            return printStream(target, charset);
         } catch (IOException e) {
             System.err.println("karvo: cannot redirect output to " + file + ": " + e.getMessage());
             return null;
@@ -209,6 +219,19 @@ public final class LauncherRuntime {
             return new PrintStream(target, true, charset.name());
         } catch (UnsupportedEncodingException e) {
             return new PrintStream(target, true);
+        }
+    }
+
+    /** A whole number the launcher passed, or 0 when it passed none or something else. */
+    static long longProperty(String name) {
+        String text = System.getProperty(name);
+        if (text == null) {
+            return 0;
+        }
+        try {
+            return Long.parseLong(text.trim());
+        } catch (NumberFormatException e) {
+            return 0;
         }
     }
 

@@ -44,6 +44,8 @@ public final class WinLauncherTest {
         group("shutdown", WinLauncherTest::shutdownCodeEndsTheProcess);
         group("service", WinLauncherTest::serviceOutlivesMainWhileThreadsRun);
         group("console", WinLauncherTest::consoleCodePageAppliesToConsoleOnly);
+        group("rolling", WinLauncherTest::outputFilesRollBySize);
+        group("full disk", WinLauncherTest::fullDiskNeverStopsTheProgram);
         System.out.println(passed + " passed, " + failed + " failed");
         System.exit(failed == 0 ? 0 : 1);
     }
@@ -241,6 +243,109 @@ public final class WinLauncherTest {
         }
     }
 
+    private static void outputFilesRollBySize() throws Exception {
+        // name, max size, keep, lines per thread, width, threads, append, "blocked" to make the
+        // first rename fail; expected: files that exist, whether every line survives.
+        Object[][] cases = {
+            {"every line kept in order", 1000, 50, 200, 20, 1, false, false, 5, true},
+            {"only the newest files kept", 1000, 2, 200, 20, 1, false, false, 3, false},
+            {"a line longer than the limit stays whole", 50, 10, 5, 100, 1, false, false, 5, true},
+            {"threads never split or lose a line", 2000, 100, 300, 30, 4, false, false, 19, true},
+            {"appending counts the existing file", 1000, 5, 10, 50, 1, true, false, 2, true},
+            {"blocked rename keeps writing the current file", 1000, 1, 200, 20, 1, false, true, 1, true},
+        };
+        for (Object[] c : cases) {
+            String name = "rolling " + c[0];
+            File dir = caseDir(name);
+            int maxSize = (Integer) c[1];
+            int keep = (Integer) c[2];
+            boolean append = (Boolean) c[6];
+            String old = "";
+            if (append) {
+                old = repeat("o", 899) + "\n";
+                write(new File(dir, "out.txt"), old);
+            }
+            if ((Boolean) c[7]) {
+                // A directory with something in it cannot be replaced by the rolled file.
+                write(new File(dir, "out.txt.1/held.txt"), "held\n");
+            }
+            Child child = new Child(name, "-Dkarvo.outputMaxSize=" + maxSize + " -Dkarvo.outputKeep=" + keep,
+                    KARVO, "false", "demo.Main", "", "out.txt", append ? "true" : "false", "svc", "lines",
+                    String.valueOf(c[3]), String.valueOf(c[4]), String.valueOf(c[5]));
+            int exit = child.finish();
+            check(name + " exit", exit == 0, "exit " + exit + ", " + child.describe());
+
+            // Oldest first: out.txt.N ... out.txt.1, then out.txt.
+            int files = 0;
+            StringBuilder all = new StringBuilder();
+            for (int i = keep; i >= 0; i--) {
+                File f = new File(dir, i == 0 ? "out.txt" : "out.txt." + i);
+                if (!f.isFile()) {
+                    continue;
+                }
+                files++;
+                String text = new String(Files.readAllBytes(f.toPath()), StandardCharsets.US_ASCII);
+                boolean withinLimit = f.length() <= maxSize || text.indexOf('\n') == text.length() - 1
+                        || (Boolean) c[7];
+                check(name + " " + f.getName() + " ends a line within the limit",
+                        text.endsWith("\n") && withinLimit, f.length() + " bytes");
+                all.append(text);
+            }
+            check(name + " files", files == (Integer) c[8], files + " files");
+            String text = all.toString();
+            check(name + " old content first", text.startsWith(old), text.length());
+            List<String> lines = new ArrayList<>(Arrays.asList(text.substring(old.length()).split("\n")));
+            int perThread = (Integer) c[3];
+            int threads = (Integer) c[5];
+            boolean whole = true;
+            for (String line : lines) {
+                whole &= line.length() == (Integer) c[4] && line.matches("\\d\\.\\d{5} x*");
+            }
+            check(name + " lines whole", whole, lines.size() + " lines");
+            if (threads == 1) {
+                List<String> sorted = new ArrayList<>(lines);
+                java.util.Collections.sort(sorted);
+                check(name + " lines in order", sorted.equals(lines), lines.size() + " lines");
+            }
+            if ((Boolean) c[9]) {
+                java.util.Set<String> seen = new java.util.HashSet<>();
+                for (String line : lines) {
+                    seen.add(line.substring(0, line.indexOf(' ')));
+                }
+                check(name + " every line once", lines.size() == perThread * threads
+                        && seen.size() == perThread * threads, lines.size() + " lines");
+            } else {
+                String last = String.format("0.%05d ", perThread - 1);
+                check(name + " newest lines kept", !lines.isEmpty()
+                        && lines.get(lines.size() - 1).startsWith(last)
+                        && new File(dir, "out.txt." + (keep + 1)).exists() == false, lines.size() + " lines");
+            }
+        }
+    }
+
+    private static void fullDiskNeverStopsTheProgram() throws Exception {
+        File full = new File("/dev/full");
+        if (!full.exists()) {
+            System.out.println("SKIP full disk: no /dev/full here");
+            return;
+        }
+        for (String limit : new String[] {"0", "1000"}) {
+            String name = "full disk limit " + limit;
+            Child child = new Child(name, "-Dkarvo.outputMaxSize=" + limit, KARVO, "false", "demo.Main",
+                    "/dev/full", "/dev/full", "false", "svc", "lines", "2000", "40", "2");
+            int exit = child.finish();
+            check(name, exit == 0, "exit " + exit + ", " + child.describe());
+        }
+    }
+
+    private static String repeat(String s, int times) {
+        StringBuilder b = new StringBuilder();
+        for (int i = 0; i < times; i++) {
+            b.append(s);
+        }
+        return b.toString();
+    }
+
     /** A child JVM whose own standard output and error go to proc-out.txt and proc-err.txt in its directory. */
     private static final class Child {
         static final int TIMED_OUT = -1000;
@@ -250,8 +355,9 @@ public final class WinLauncherTest {
         Child(String name, String property, String launcher, String... args) throws IOException {
             dir = caseDir(name);
             List<String> command = new ArrayList<>(Arrays.asList(
-                    new File(System.getProperty("java.home"), "bin/java").getPath(), property,
-                    "-cp", jar + File.pathSeparator + testClasses, launcher));
+                    new File(System.getProperty("java.home"), "bin/java").getPath()));
+            command.addAll(Arrays.asList(property.split(" ")));
+            command.addAll(Arrays.asList("-cp", jar + File.pathSeparator + testClasses, launcher));
             command.addAll(Arrays.asList(args));
             process = new ProcessBuilder(command).directory(dir)
                     .redirectOutput(new File(dir, "proc-out.txt"))
