@@ -7,7 +7,7 @@
 
 #include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
-#include "core/ServiceAccount.h"
+#include "config/ServiceAccount.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
 #include "support/TextConv.h"

@@ -2,7 +2,7 @@
 // password, since the block never holds one.
 #include <gtest/gtest.h>
 
-#include "core/ServiceAccount.h"
+#include "config/ServiceAccount.h"
 
 using namespace karvo;
 

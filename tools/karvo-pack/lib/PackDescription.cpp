@@ -11,7 +11,7 @@
 #include "IncludedFileName.h"
 #include "PackValues.h"
 #include "WindowsText.h"
-#include "core/ServiceAccount.h"
+#include "config/ServiceAccount.h"
 #include "jre/VersionRules.h"
 #include "support/TextLimits.h"
 

@@ -1,4 +1,4 @@
-#include "core/ServiceAccount.h"
+#include "config/ServiceAccount.h"
 
 #include <algorithm>
 
