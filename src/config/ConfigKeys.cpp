@@ -1,6 +1,5 @@
 #include "config/ConfigKeys.h"
 
-#include <array>
 
 #include "support/TextLimits.h"
 
@@ -9,7 +8,8 @@ namespace {
 
 constexpr std::size_t Text = MaxTextLength;
 
-constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
+// Sized by its rows, so that adding a key is one row and nothing else.
+constexpr ConfigKeyInfo KeyTable[]{
     {Key::ServiceName, KeyKind::Text, "service_name", Text, '\0', "",
      "service name, also the display name"},
     {Key::PassStdErrFile, KeyKind::Flag, "redirect_stderr", Text, '\0', "",
@@ -54,6 +54,26 @@ constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
      "application id of earlier installations"},
     {Key::MessageTitle, KeyKind::Text, "message_title", Text, '\0', "Error",
      "title of every message box"},
+    // 1001 to 1004, 1012 to 1014, 1018 and 1020 belong to the block's full set of texts;
+    // a block made elsewhere carries them, so they have names and defaults like the rest.
+    {Key::MessageNoJvmFoundAnyWidth, KeyKind::Text, "message_no_jvm_found_any_width", Text,
+     '\0',
+     "No Java runtime was found on this system.\nPlease set KARVO_JAVA_HOME\nto an "
+     "installed JDK or JRE.",
+     "no suitable Java runtime, without a bit width"},
+    {Key::MessageJavaHomeVariableBrokenAnyWidth, KeyKind::Text,
+     "message_java_home_variable_broken_any_width", Text, '\0',
+     "The {0} environment variable does not\npoint to a working JDK or JRE.",
+     "the runtime named by a variable does not load, without a bit width; {0} is the variable"},
+    {Key::MessageJvmDamagedAnyWidth, KeyKind::Text, "message_jvm_damaged_any_width", Text, '\0',
+     "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
+     "to an installed JDK or JRE.",
+     "the runtime found in a directory does not load, without a bit width; {0} is the location"},
+    {Key::MessageJvmStartFailedAnyWidth, KeyKind::Text, "message_jvm_start_failed_any_width",
+     Text, '\0',
+     "The Java VM could not be started. The maximum heap size (-Xmx) may be too large, "
+     "or another program may be blocking it.",
+     "the JVM library cannot be loaded, without a bit width"},
     {Key::MessageJvmStartFailed, KeyKind::Text, "message_jvm_start_failed", Text, '\0',
      "The Java VM could not be started. The maximum heap size (-Xmx) may be too large, "
      "or another program may be blocking it.",
@@ -74,6 +94,13 @@ constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
      "The main class could not be loaded.", "the Java runtime class cannot be found"},
     {Key::MessageMainMethodNotFound, KeyKind::Text, "message_main_method_not_found", Text, '\0',
      "The main method was not found.", "the runtime class has no main method"},
+    {Key::MessageSecondTitle, KeyKind::Text, "message_second_title", Text, '\0', "Error",
+     "a second title of error boxes"},
+    {Key::MessageOkButton, KeyKind::Text, "message_ok_button", Text, '\0', "Ok",
+     "the text of an OK button"},
+    {Key::MessageStartupError, KeyKind::Text, "message_startup_error", Text, '\0',
+     "An error occurred while starting up {0}:",
+     "heading of a start-up failure; {0} is the program"},
     {Key::MessageTempDirUnusable, KeyKind::Text, "message_temp_dir_unusable", Text, '\0',
      "No usable temporary directory was found. You need at least Power User rights to run "
      "this program.",
@@ -86,10 +113,18 @@ constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
      Text, '\0',
      "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE.",
      "the runtime named by a variable does not load; {0} is the variable"},
+    {Key::MessageJavaHomeVariableBroken64, KeyKind::Text, "message_java_home_variable_broken_64",
+     Text, '\0',
+     "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE.",
+     "the runtime named by a variable does not load, 64-bit text; {0} is the variable"},
     {Key::MessageJvmDamaged, KeyKind::Text, "message_jvm_damaged", Text, '\0',
      "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
      "to an installed 32-bit JDK or JRE.",
      "the runtime found in a directory does not load; {0} is the location"},
+    {Key::MessageJvmDamaged64, KeyKind::Text, "message_jvm_damaged_64", Text, '\0',
+     "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
+     "to an installed 64-bit JDK or JRE.",
+     "the runtime found in a directory does not load, 64-bit text; {0} is the location"},
     {Key::Flavour, KeyKind::Text, "flavour", 1, '\0', "",
      "product flavour: t for tessel, anything else karvo"},
     {Key::IncludedFileCount, KeyKind::Int, "included_file_count", Text, '\0', "",
@@ -116,7 +151,7 @@ constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
      "bytes after which a redirected output file rolls over; 0: no limit"},
     {Key::OutputKeep, KeyKind::Int, "output_keep", Text, '\0', "",
      "how many rolled output files are kept (name.1 to name.N)"},
-}};
+};
 
 }  // namespace
 

@@ -143,6 +143,14 @@ void textSeeds(const fs::path& out) {
           "[[include]]\nname = \"sub\\\\b.bin\"\nsource = \"sub/b.bin\"\n");
     write(out, "pack-description", "no-defaults",
           "write_defaults = false\nservice_name = 'x'\n[raw.wide]\n\"-7\" = 'w'\n");
+    write(out, "pack-description", "raw-forms",
+          "redirect_stdout = { raw = [49, 0] }\nlauncher_type = '+04'\nrequire_jdk = true\n"
+          "main_class = { raw = [97, 0, 98] }\ndescription = { raw = [55296, 65] }\n"
+          "[messages]\nok_button = 'OK'\njvm_damaged_64 = 'at {0}'\n"
+          "[[localized]]\nlocale = { raw = [100, 0] }\ndescription = { raw = [] }\n");
+    write(out, "pack-description", "nesting",
+          "a.b.c.d = 1\n[x.\"y.z\".'w']\nq = [[1.5, [2]], {r.s = {t = ['[', \"{\"]}}]\n"
+          "m = \"\"\"\n[[[\n\"\"\"\n# [[[ a.b.c\n");
 }
 
 }  // namespace

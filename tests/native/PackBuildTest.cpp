@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"FlagTrue", "redirect_stdout = true", Key::PassStdOutFile, "1"},
         FormCase{"FlagFalse", "redirect_stdout = false", Key::PassStdOutFile, "0"},
         FormCase{"FlagAsInteger", "require_jdk = 7", Key::RequireJdk, "7"},
-        FormCase{"FlagAsStringIsVerbatim", "require_jdk = ' 1'", Key::RequireJdk, " 1"},
+        FormCase{"FlagAsStringIsVerbatim", "require_jdk = '+1'", Key::RequireJdk, "+1"},
         FormCase{"IntAsInteger", "launcher_type = 1", Key::LauncherType, "1"},
         FormCase{"NegativeInt", "launcher_type = -2147483648", Key::LauncherType, "-2147483648"},
         FormCase{"IntAsStringIsVerbatim", "launcher_type = '01'", Key::LauncherType, "01"},
@@ -98,7 +98,17 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"EmptyListIsEmptyText", "native_library_path = []", Key::NativeLibraryDirectories, ""},
         FormCase{"ListKeepsEmptyEntries", "class_path = ['a', '', 'b']", Key::ClassPath, "a;;b"},
         FormCase{"Windows1252Bytes", "application_id = 'é€'", Key::ApplicationId, "\xE9\x80"},
-        FormCase{"RawBytes", "application_id = [0, 65, 255]", Key::ApplicationId, std::string("\0A\xFF", 3)},
+        FormCase{"RawBytes", "application_id = { raw = [0, 65, 255] }", Key::ApplicationId,
+                 std::string("\0A\xFF", 3)},
+        FormCase{"RawFlagHoldingANul", "redirect_stdout = { raw = [49, 0] }", Key::PassStdOutFile,
+                 std::string("1\0", 2)},
+        FormCase{"RawIntegerThatIsNoNumber", "launcher_type = { raw = [32, 52] }", Key::LauncherType,
+                 " 4"},
+        FormCase{"RawEmpty", "[messages]\ntitle = { raw = [] }", Key::MessageTitle, ""},
+        FormCase{"NewMessageDefault", "", Key::MessageJvmDamaged64,
+                 "The Java runtime found at {0} is damaged.\nPlease reinstall it or set "
+                 "KARVO_JAVA_HOME\nto an installed 64-bit JDK or JRE."},
+        FormCase{"NewMessageByName", "[messages]\nok_button = 'OK'", Key::MessageOkButton, "OK"},
         FormCase{"RawTextKey", "[raw.text]\n\"108\" = 'x'", 108, "x"},
         FormCase{"RawNegativeKey", "[raw.text]\n\"-7\" = 'y'", -7, "y"},
         FormCase{"RawTextKeyOfAWideName", "[raw.text]\n\"20017\" = 'z'", Key::Description, "z"},
@@ -113,7 +123,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PackValueForms, WideTextsBecomeUtf16) {
     const auto input = readDescription(
-        "description = 'x\U0001F600'\n[raw.wide]\n\"5\" = [55296]\n\"6\" = [0, 65]\n", "w.toml", ".");
+        "description = 'x\U0001F600'\n[raw.wide]\n\"5\" = { raw = [55296] }\n"
+        "\"6\" = { raw = [0, 65] }\n",
+        "w.toml", ".");
     const auto tables = buildConfigTables(input.block, std::nullopt);
     EXPECT_EQ(tables.wides.at(Key::Description), u"x\U0001F600");
     EXPECT_EQ(tables.wides.at(5), std::u16string(1, char16_t(0xD800)));
@@ -157,6 +169,12 @@ TEST_P(PackRefusals, NameTheProblem) {
 
 const std::string Long8192(8192, 'x');
 
+std::string dottedKey(int parts) {
+    std::string key = "a";
+    for (int i = 1; i < parts; ++i) key += ".a";
+    return key;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, PackRefusals,
     ::testing::Values(
@@ -177,8 +195,21 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"OtherRawTable", "[raw.other]\n\"1\" = 'a'", "only the tables [raw.text] and [raw.wide]"},
         RefusalCase{"TextAsInteger", "main_class = 5", "main_class must be a string"},
         RefusalCase{"ListAsInteger", "class_path = 5", "must be a string or an array of strings"},
-        RefusalCase{"FlagAsFloat", "redirect_stdout = 1.5", "must be true or false"},
-        RefusalCase{"IntAsBoolean", "launcher_type = true", "must be an integer"},
+        RefusalCase{"FlagAsFloat", "redirect_stdout = 1.5",
+                    "redirect_stdout must be true, false, an integer or a string holding a decimal integer"},
+        RefusalCase{"FlagAsWord", "redirect_stdout = 'on'",
+                    "bad.toml:1: redirect_stdout = 'on' is not a number; it must be true, false, an "
+                    "integer or a string holding a decimal integer"},
+        RefusalCase{"IntAsWord", "\nlauncher_type = \"service\"",
+                    "bad.toml:2: launcher_type = 'service' is not a number; it must be an integer or "
+                    "a string holding a decimal integer"},
+        RefusalCase{"IntStringWithBlank", "launcher_type = ' 4'", "' 4' is not a number"},
+        RefusalCase{"IntStringWithTrailingWord", "launcher_type = '4x'", "'4x' is not a number"},
+        RefusalCase{"IntStringBeyond32Bits", "launcher_type = '2147483648'", "is not a number"},
+        RefusalCase{"FlagEmptyString", "require_jdk = ''", "'' is not a number"},
+        RefusalCase{"FlagAsArray", "require_jdk = [1]", "must be true, false, an integer"},
+        RefusalCase{"IntAsBoolean", "launcher_type = true",
+                    "must be an integer or a string holding a decimal integer"},
         RefusalCase{"IntBeyond32Bits", "launcher_type = 5000000000", "does not fit the launcher's 32-bit"},
         RefusalCase{"ArrayForAPlainText", "main_class = ['a', 'b']", "is not a list"},
         RefusalCase{"MinimumBelowTheRuntimeClasses", "min_java_version = '1.6'",
@@ -186,7 +217,25 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"MinimumSixWithoutTheLegacyPrefix", "min_java_version = '6'", "is below 1.7"},
         RefusalCase{"SeparatorInsideAListEntry", "class_path = ['a;b']", "contains the list separator ';'"},
         RefusalCase{"MixedArray", "class_path = ['a', 1]", "only strings"},
-        RefusalCase{"RawByteOutOfRange", "main_class = [256]", "out of range 0 to 255"},
+        RefusalCase{"NumbersForAText", "main_class = [1, 2]",
+                    "main_class is an array of numbers; give a text as a string, or exact bytes in "
+                    "the raw form { raw = [...] }"},
+        RefusalCase{"NumbersForAMessage", "[messages]\ntitle = [7]", "in the raw form"},
+        RefusalCase{"NumbersForAWideText", "description = [65]", "exact UTF-16 units in the raw form"},
+        RefusalCase{"NumbersForARawKey", "[raw.text]\n\"108\" = [0]", "in the raw form"},
+        RefusalCase{"EmptyArrayForAPlainText", "main_class = []", "is not a list"},
+        RefusalCase{"RawFormWithAnotherKey", "main_class = { raw = [65], x = 1 }", "holds only raw"},
+        RefusalCase{"TableWithoutRaw", "main_class = { bytes = [65] }", "holds only raw"},
+        RefusalCase{"RawOfStrings", "main_class = { raw = ['A'] }", "raw must be an array of integers"},
+        RefusalCase{"RawByteOutOfRange", "main_class = { raw = [256] }", "out of range 0 to 255"},
+        RefusalCase{"RawUnitOutOfRange", "description = { raw = [65536] }", "out of range 0 to 65535"},
+        RefusalCase{"DeepDottedKey", dottedKey(20000) + " = 1",
+                    "bad.toml:1: nesting deeper than 64 levels"},
+        RefusalCase{"DeepTableHeader", "service_name = 's'\n[" + dottedKey(20000) + "]\n",
+                    "bad.toml:2: nesting deeper than 64 levels"},
+        RefusalCase{"DeepArrays", "x = " + std::string(5000, '[') + std::string(5000, ']'),
+                    "nesting deeper than 64 levels"},
+
         RefusalCase{"TextTooLong", "main_class = '" + Long8192 + "'",
                     "is 8192 characters long; the launcher accepts at most 8191"},
         RefusalCase{"FlavourTooLong", "flavour = 'tk'", "at most 1"},

@@ -2,6 +2,8 @@
 // executables that carry no block or a damaged one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "PackTestSupport.h"
 
 using namespace karvo;
@@ -78,6 +80,7 @@ TEST_P(PackBuildFailures, LeaveNoOutputBehind) {
                                   templatePath.string(), "--out", (dir / out).string()});
         EXPECT_EQ(run.exitCode, ExitFailure) << out;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line: " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "new.exe"));
     const auto previous = readBytes(dir / "existing.exe");
@@ -95,6 +98,18 @@ INSTANTIATE_TEST_SUITE_P(
                          "already carries data after its last section"},
         BuildFailureCase{"TemplateTruncated", Minimal, "truncated", "points past its end"},
         BuildFailureCase{"DescriptionRefused", "main_class = 5\n", "fake", "main_class must be a string"},
+        BuildFailureCase{"WordInAFlag", Minimal + "redirect_stdout = 'on'\n", "fake",
+                         "c.toml:3: redirect_stdout = 'on' is not a number; it must be true, false"},
+        BuildFailureCase{"WordInAnInteger", Minimal + "launcher_type = 'service'\n", "fake",
+                         "c.toml:3: launcher_type = 'service' is not a number"},
+        BuildFailureCase{"NumbersForAText", "service_name = 's'\nmain_class = [1, 2]\n", "fake",
+                         "c.toml:2: main_class is an array of numbers"},
+        BuildFailureCase{"DeepDottedKey", Minimal + [] {
+                             std::string key = "a";
+                             for (int i = 1; i < 20000; ++i) key += ".a";
+                             return key;
+                         }() + " = 1\n",
+                         "fake", "c.toml:3: nesting deeper than 64 levels"},
         BuildFailureCase{"IncludedFileMissing",
                          Minimal + "[[include]]\nname = 'a.jar'\nsource = 'gone.jar'\n", "fake",
                          "gone.jar does not exist"}),
@@ -106,6 +121,23 @@ TEST(PackBuildFailures, DescriptionMissing) {
                               (dir / "o.exe").string()});
     EXPECT_EQ(run.exitCode, ExitFailure);
     EXPECT_NE(run.err.find("cannot read the description"), std::string::npos) << run.err;
+}
+
+// The size is checked before anything is read: a sparse file of 16 MiB and one byte is
+// refused at once.
+TEST(PackBuildFailures, DescriptionOverTheSizeLimit) {
+    TempDir dir;
+    writeText(dir / "huge.toml", Minimal);
+    std::filesystem::resize_file(dir / "huge.toml", MaxDescriptionSize + 1);
+    writeBytes(dir / "t.exe", fakeTemplate());
+    const auto run = runPack({"build", (dir / "huge.toml").string(), "--template",
+                              (dir / "t.exe").string(), "--out", (dir / "o.exe").string()});
+    EXPECT_EQ(run.exitCode, ExitFailure);
+    EXPECT_NE(run.err.find("huge.toml: the description has 16777217 bytes or more; karvo-pack "
+                           "reads descriptions of at most 16 MiB"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.exe"));
 }
 
 TEST(PackBuildFailures, OutputOverTheTemplateIsRefused) {

@@ -18,6 +18,13 @@ struct RoundTripCase {
     std::string toml;
 };
 
+// "1, 0, 0, ...": long enough that inspect breaks a raw form over several lines.
+std::string manyUnits(int count) {
+    std::string units = "1";
+    for (int i = 1; i < count; ++i) units += ", 0";
+    return units;
+}
+
 class PackRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(PackRoundTrip, RebuildGivesTheSameBlock) {
@@ -87,7 +94,7 @@ internal_error = "Interner Fehler {0}"
 )"},
         RoundTripCase{"ValuesInNonCanonicalForms",
                       "service_name = 's'\nmain_class = 'm'\nlauncher_type = '04'\nrequire_jdk = 7\n"
-                      "redirect_stdout = 'yes'\nappend_output = -1\n"},
+                      "redirect_stdout = '+1'\nappend_output = -1\nallow_prerelease_java = '-0'\n"},
         RoundTripCase{"ListsWithEmptyEntries",
                       "service_name = 's'\nmain_class = 'm'\nclass_path = ['a', '', 'b', '']\n"
                       "native_library_path = ''\njre_search_sequence = ['Y']\ndependencies = ';'\n"},
@@ -95,8 +102,12 @@ internal_error = "Interner Fehler {0}"
                       "service_name = \"it's\"\nmain_class = \"a\\tb\\nc\\\"d\\\\\"\n"
                       "application_id = \"\\u0081\\u008D\\u20ac\\u00ff\"\nvm_type = '\\\\server'\n"},
         RoundTripCase{"RawUnitsThatNoStringCanHold",
-                      "service_name = 's'\nmain_class = [97, 0, 98]\ndescription = [55296, 65]\n"
-                      "[raw.wide]\n\"7\" = [0]\n[raw.text]\n\"8\" = [0, 0, 0]\n"},
+                      "service_name = 's'\nmain_class = { raw = [97, 0, 98] }\n"
+                      "description = { raw = [55296, 65] }\nredirect_stdout = { raw = [49, 0] }\n"
+                      "launcher_type = { raw = [121, 101, 115] }\nclass_path = { raw = [0, 59] }\n"
+                      "[messages]\ntitle = { raw = [" + manyUnits(41) + "] }\n"
+                      "[raw.wide]\n\"7\" = { raw = [0] }\n[raw.text]\n\"8\" = { raw = [0, 0, 0] }\n"
+                      "[[localized]]\nlocale = { raw = [100, 0, 101] }\ndescription = { raw = [56320] }\n"},
         RoundTripCase{"RawKeys",
                       "service_name = 's'\nmain_class = 'm'\n[raw.text]\n\"108\" = 'x'\n\"-2\" = ''\n"
                       "\"20017\" = 'text, not wide'\n\"10109\" = '255,0,0'\n[raw.wide]\n\"101\" = 'wide'\n"
@@ -204,6 +215,73 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignCase{"MinimumBelowTheRuntimeClasses", texts({{126, "1.6"}}), {},
                     "min_java_version is below 1.7, the oldest Java the runtime classes load on",
                     "min_java_version = '1.6'"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+// Blocks another tool could write, in key order without repeats: whatever the launcher
+// reads from them, inspect prints a description that builds the very same block.
+struct HandMadeCase {
+    const char* name;
+    ConfigBlock block;
+};
+
+class HandMadeBlocks : public ::testing::TestWithParam<HandMadeCase> {};
+
+TEST_P(HandMadeBlocks, InspectThenBuildGivesTheSameBlock) {
+    const auto& block = GetParam().block;
+    auto exe = fakeTemplate();
+    const auto written = writeConfigBlock(block, {}, 1024);
+    exe.insert(exe.end(), written.begin(), written.end());
+    const auto read = readPackedExecutable(exe);
+    ASSERT_EQ(read.problem, ReadProblem::None) << read.message;
+    const auto description = describeConfiguration(read.configuration, {"x.exe", std::nullopt});
+    EXPECT_TRUE(description.warnings.empty()) << description.warnings.front();
+    PackInput again;
+    try {
+        again = readDescription(description.toml, "inspected.toml", ".");
+    } catch (const PackError& error) {
+        FAIL() << error.what() << "\n" << description.toml;
+    }
+    EXPECT_EQ(writeConfigBlock(again.block, {}, 1024), written) << description.toml;
+}
+
+ConfigBlock oneText(ConfigKey key, std::string value) {
+    ConfigBlock block;
+    block.texts = {{key, std::move(value)}};
+    return block;
+}
+
+using namespace std::string_literals;
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, HandMadeBlocks,
+    ::testing::Values(
+        HandMadeCase{"FlagHoldingANul", oneText(Key::PassStdOutFile, "1\0"s)},
+        HandMadeCase{"FlagHoldingAWord", oneText(Key::RequireJdk, "yes")},
+        HandMadeCase{"FlagHoldingABlankAndDigits", oneText(Key::AppendRedirection, " 1")},
+        HandMadeCase{"FlagEmpty", oneText(Key::JArgumentsToVm, "")},
+        HandMadeCase{"IntegerBeyond32Bits", oneText(Key::LauncherType, "99999999999")},
+        HandMadeCase{"IntegerWithLeadingZeroAndSign", oneText(Key::LauncherType, "+04")},
+        HandMadeCase{"ListHoldingANul", oneText(Key::ClassPath, "A1a.jar;\0b"s)},
+        HandMadeCase{"MessageHoldingANul", oneText(Key::MessageTitle, "Err\0or"s)},
+        HandMadeCase{"MessageOfControlCharacters", oneText(Key::MessageOkButton, "\x01\x7f\x81")},
+        HandMadeCase{"RawTextHoldingANul", oneText(108, "\0"s)},
+        HandMadeCase{"WideLoneSurrogate",
+                     [] {
+                         ConfigBlock block;
+                         block.wides = {{5000, std::u16string(u"a\0b", 3)},
+                                        {Key::Description, std::u16string(1, char16_t(0xDC00))}};
+                         return block;
+                     }()},
+        HandMadeCase{"LocalePrefixHoldingANul",
+                     [] {
+                         ConfigBlock block;
+                         block.groups = {{"de\0"s, {{Key::Description, u"x"}}}, {"", {}}};
+                         return block;
+                     }()}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

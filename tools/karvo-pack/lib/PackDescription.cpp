@@ -10,6 +10,7 @@
 
 #include "IncludedFileName.h"
 #include "PackValues.h"
+#include "TomlNesting.h"
 #include "WindowsText.h"
 #include "config/ServiceAccount.h"
 #include "jre/VersionRules.h"
@@ -263,7 +264,8 @@ private:
             LocalizedGroup group;
             const auto* locale = table.get("locale");
             if (!locale) refuse(element, source_, "a [[localized]] table needs locale = \"...\"");
-            group.localePrefix = narrowString(*locale, "locale", MaxTextLength, source_);
+            group.localePrefix =
+                narrowValue(*locale, {"locale", KeyKind::Text, MaxTextLength, '\0'}, source_);
             std::map<ConfigKey, std::u16string> entries;
             for (const auto& [key, value] : table) {
                 const std::string name(key.str());
@@ -425,10 +427,24 @@ private:
     std::uint64_t totalIncluded_ = 0;
 };
 
+std::string tooLarge(const std::string& sourceName, std::uint64_t size) {
+    return sourceName + ": the description has " + std::to_string(size) +
+           " bytes or more; karvo-pack reads descriptions of at most 16 MiB (" +
+           std::to_string(MaxDescriptionSize) + " bytes)";
+}
+
 }  // namespace
 
 PackInput readDescription(std::string_view tomlText, const std::string& sourceName,
                           const std::filesystem::path& baseDirectory) {
+    if (tomlText.size() > MaxDescriptionSize)
+        throw PackError(tooLarge(sourceName, tomlText.size()));
+    if (const auto line = lineNestingTooDeep(tomlText, MaxDescriptionNesting)) {
+        throw PackError(sourceName + ":" + std::to_string(*line) +
+                        ": nesting deeper than " + std::to_string(MaxDescriptionNesting) +
+                        " levels (dotted key parts, table header parts, nested arrays and "
+                        "inline tables together); a description needs only a few");
+    }
     toml::table root;
     try {
         root = toml::parse(tomlText, sourceName);
@@ -441,13 +457,25 @@ PackInput readDescription(std::string_view tomlText, const std::string& sourceNa
 }
 
 PackInput readDescriptionFile(const std::filesystem::path& path) {
+    const std::string name = utf8FromPath(path);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size > MaxDescriptionSize) throw PackError(tooLarge(name, size));
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw PackError("cannot read the description " + utf8FromPath(path));
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw PackError("cannot read the description " + utf8FromPath(path));
+    if (!in) throw PackError("cannot read the description " + name);
+    // A pipe or a file still growing has no size to check beforehand: stop reading as soon
+    // as the text is over the limit.
+    std::string text;
+    std::vector<char> chunk(64 * 1024);
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        if (text.size() > MaxDescriptionSize) throw PackError(tooLarge(name, text.size()));
+    }
+    if (in.bad()) throw PackError("cannot read the description " + name);
     auto base = path.parent_path();
     if (base.empty()) base = ".";
-    return readDescription(text, utf8FromPath(path), base);
+    return readDescription(text, name, base);
 }
 
 }  // namespace karvo::pack

@@ -36,6 +36,11 @@ inline constexpr std::string_view WriteDefaultsSetting = "write_defaults";
 // Messages live in their own table, under their names without this prefix.
 inline constexpr std::string_view MessagePrefix = "message_";
 
+// The largest description the packer reads. Parsing a text costs many times its size in
+// time and memory, and a real description is a few kilobytes; a larger file is refused
+// before it is read. Included files are not descriptions and have their own limit.
+inline constexpr std::uint64_t MaxDescriptionSize = 16 * 1024 * 1024;
+
 // The largest executable the packer writes: file offsets stay within 31 bits, where every
 // reader of the format is safe.
 inline constexpr std::uint64_t MaxOutputSize = 0x7FFFFFFF;

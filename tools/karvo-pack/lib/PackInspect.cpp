@@ -3,6 +3,7 @@
 #include <map>
 
 #include "PackDescription.h"
+#include "PackValues.h"
 #include "TomlText.h"
 #include "WindowsText.h"
 #include "jre/VersionRules.h"
@@ -11,16 +12,17 @@
 namespace karvo::pack {
 namespace {
 
+// The raw form { raw = [...] } that build reads back unit for unit.
 template <typename Units>
 std::string rawArray(const Units& units) {
-    std::string out = "[";
+    std::string out = "{ raw = [";
     std::size_t index = 0;
     for (auto unit : units) {
         if (index) out += index % 16 == 0 ? ",\n    " : ", ";
         out += std::to_string(static_cast<unsigned>(static_cast<std::make_unsigned_t<decltype(unit)>>(unit)));
         ++index;
     }
-    return out + "]";
+    return out + "] }";
 }
 
 std::string narrowText(const std::string& bytes) {
@@ -67,6 +69,9 @@ std::string namedValue(const ConfigKeyInfo& info, const std::string& bytes) {
     if (info.kind == KeyKind::Flag && (bytes == "0" || bytes == "1"))
         return bytes == "1" ? "true" : "false";
     if (info.kind == KeyKind::Int && isCanonicalInteger(bytes)) return bytes;
+    // build takes only numbers for these; any other text the block holds comes back raw.
+    if (info.kind == KeyKind::Flag || info.kind == KeyKind::Int)
+        return isDecimalIntegerText(bytes) ? narrowText(bytes) : rawArray(bytes);
     if (info.listSeparator && !bytes.empty()) return listValue(bytes, info.listSeparator);
     return narrowText(bytes);
 }
@@ -206,7 +211,7 @@ private:
 
     void printGroups() {
         for (const auto& group : config_.block.groups) {
-            out_ += "\n[[localized]]\nlocale = " + tomlString(windows1252ToUtf8(group.localePrefix)) + "\n";
+            out_ += "\n[[localized]]\nlocale = " + narrowText(group.localePrefix) + "\n";
             std::map<ConfigKey, std::u16string> entries;
             for (const auto& [key, value] : group.entries) entries[key] = value;
             for (const auto& [key, value] : entries)

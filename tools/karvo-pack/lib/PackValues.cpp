@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "PackDescription.h"
+#include "TomlText.h"
 #include "WindowsText.h"
 
 namespace karvo::pack {
@@ -75,6 +76,34 @@ ArrayShape shapeOf(const toml::array& array) {
     return ArrayShape::Mixed;
 }
 
+// main_class = [1, 2] is far more likely a slip than a wish for control characters, so a
+// bare array of numbers is refused and exact units have to be asked for by name.
+[[noreturn]] void refuseBareRawArray(const toml::node& node, const ValueRules& rules,
+                                     const std::string& sourceName) {
+    refuse(node, sourceName,
+           rules.label + " is an array of numbers; give a text as a string, or exact " +
+               (rules.kind == KeyKind::Wide ? "UTF-16 units" : "bytes") +
+               " in the raw form { raw = [...] }");
+}
+
+// The raw form { raw = [n, ...] }: the units of the text exactly, for texts no TOML string
+// can express (a NUL, a lone UTF-16 surrogate, a number that is not one), so that every
+// block can be rebuilt. Nothing when the value is not a table.
+const toml::array* rawForm(const toml::node& node, const ValueRules& rules,
+                           const std::string& sourceName) {
+    const auto* table = node.as_table();
+    if (!table) return nullptr;
+    const auto* raw = table->get("raw");
+    if (!raw || table->size() != 1) {
+        refuse(node, sourceName,
+               rules.label + ": a table as a value is the raw form and holds only raw = [...]");
+    }
+    const auto* array = raw->as_array();
+    if (!array || !(array->empty() || shapeOf(*array) == ArrayShape::Integers))
+        refuse(*raw, sourceName, rules.label + ": raw must be an array of integers");
+    return array;
+}
+
 std::string joinList(const toml::array& array, const ValueRules& rules,
                      const std::string& sourceName) {
     std::string joined;
@@ -99,26 +128,27 @@ std::string textValue(const toml::node& node, const ValueRules& rules,
     if (node.is_string()) return convertString(node, rules.label, sourceName);
     if (const auto* array = node.as_array()) {
         switch (shapeOf(*array)) {
-            case ArrayShape::Empty: return {};
+            case ArrayShape::Empty:
             case ArrayShape::Strings:
                 if (rules.listSeparator) return joinList(*array, rules, sourceName);
                 refuse(node, sourceName,
                        rules.label + " is not a list; give it as one string");
-            case ArrayShape::Integers: {
-                std::string bytes;
-                for (auto unit : rawUnits(*array, 0xFF, rules.label, sourceName))
-                    bytes += static_cast<char>(unit);
-                return bytes;
-            }
+            case ArrayShape::Integers: refuseBareRawArray(node, rules, sourceName);
             case ArrayShape::Mixed: break;
         }
         refuse(node, sourceName,
-               rules.label + ": an array must hold only strings (list entries) or only integers "
-                             "(raw bytes)");
+               rules.label + ": an array must hold only strings (list entries)");
     }
     refuse(node, sourceName,
            rules.label + (rules.listSeparator ? " must be a string or an array of strings"
                                               : " must be a string"));
+}
+
+// The forms a flag or integer setting accepts, for the refusal of any other.
+std::string acceptedNumberForms(const ValueRules& rules) {
+    return rules.kind == KeyKind::Flag
+               ? "true, false, an integer or a string holding a decimal integer (such as \"1\")"
+               : "an integer or a string holding a decimal integer (such as \"4\")";
 }
 
 std::string numberText(const toml::node& node, const ValueRules& rules,
@@ -145,17 +175,42 @@ ValueRules rulesFor(const ConfigKeyInfo& info, std::string label) {
     return ValueRules{std::move(label), info.kind, info.maxLength, info.listSeparator};
 }
 
+bool isDecimalIntegerText(std::string_view text) {
+    const auto digits = text.substr(!text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0);
+    if (digits.empty()) return false;
+    std::int64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+        if (value > std::int64_t{1} << 31) return false;
+    }
+    if (text[0] == '-') value = -value;
+    return value >= std::numeric_limits<std::int32_t>::min() &&
+           value <= std::numeric_limits<std::int32_t>::max();
+}
+
 std::string narrowValue(const toml::node& node, const ValueRules& rules,
                         const std::string& sourceName) {
+    const bool numeric = rules.kind == KeyKind::Flag || rules.kind == KeyKind::Int;
     std::string text;
-    if (rules.kind == KeyKind::Flag && node.is_boolean()) {
+    if (const auto* raw = rawForm(node, rules, sourceName)) {
+        for (auto unit : rawUnits(*raw, 0xFF, rules.label, sourceName))
+            text += static_cast<char>(unit);
+    } else if (rules.kind == KeyKind::Flag && node.is_boolean()) {
         text = node.as_boolean()->get() ? "1" : "0";
-    } else if ((rules.kind == KeyKind::Flag || rules.kind == KeyKind::Int) && node.is_integer()) {
+    } else if (numeric && node.is_integer()) {
         text = numberText(node, rules, sourceName);
-    } else if (rules.kind == KeyKind::Flag && !node.is_string()) {
-        refuse(node, sourceName, rules.label + " must be true or false (or an integer or string)");
-    } else if (rules.kind == KeyKind::Int && !node.is_string()) {
-        refuse(node, sourceName, rules.label + " must be an integer (or a string)");
+    } else if (numeric) {
+        // The launcher reads a word such as "on" as 0: refuse it rather than store a
+        // setting that silently means off.
+        if (!node.is_string())
+            refuse(node, sourceName, rules.label + " must be " + acceptedNumberForms(rules));
+        text = convertString(node, rules.label, sourceName);
+        if (!isDecimalIntegerText(text)) {
+            refuse(node, sourceName,
+                   rules.label + " = " + tomlString(node.as_string()->get()) +
+                       " is not a number; it must be " + acceptedNumberForms(rules));
+        }
     } else {
         text = textValue(node, rules, sourceName);
     }
@@ -172,10 +227,12 @@ std::u16string wideValue(const toml::node& node, const ValueRules& rules,
         if (!wide) refuse(node, sourceName, rules.label + " is not valid UTF-8");
         checkNoNul(node, sourceName, rules.label, wide->find(u'\0') != std::u16string::npos);
         text = std::move(*wide);
-    } else if (const auto* array = node.as_array();
-               array && (array->empty() || shapeOf(*array) == ArrayShape::Integers)) {
-        for (auto unit : rawUnits(*array, 0xFFFF, rules.label, sourceName))
+    } else if (const auto* raw = rawForm(node, rules, sourceName)) {
+        for (auto unit : rawUnits(*raw, 0xFFFF, rules.label, sourceName))
             text += static_cast<char16_t>(unit);
+    } else if (const auto* array = node.as_array();
+               array && !array->empty() && shapeOf(*array) == ArrayShape::Integers) {
+        refuseBareRawArray(node, rules, sourceName);
     } else {
         refuse(node, sourceName, rules.label + " must be a string");
     }
