@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t Text = MaxTextLength;
 
-constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
+constexpr std::array<ConfigKeyInfo, 46> KeyTable{{
     {Key::ServiceName, KeyKind::Text, "service_name", Text, '\0', "",
      "service name, also the display name"},
     {Key::PassStdErrFile, KeyKind::Flag, "redirect_stderr", Text, '\0', "",
@@ -104,6 +104,18 @@ constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
      "pass the process communication file name to the Java side"},
     {Key::Description, KeyKind::Wide, "description", MaxWideTextLength, '\0', "",
      "service description"},
+    {Key::StopTimeout, KeyKind::Int, "stop_timeout", Text, '\0', "",
+     "seconds the program may take to end after a stop request; 0 waits for ever"},
+    {Key::Restart, KeyKind::Text, "restart", Text, '\0', "",
+     "restart the program when it ends on its own: never, on-failure or always"},
+    {Key::RestartDelay, KeyKind::Int, "restart_delay", Text, '\0', "",
+     "milliseconds before the first restart (default 1000)"},
+    {Key::RestartDelayMax, KeyKind::Int, "restart_delay_max", Text, '\0', "",
+     "longest restart delay in milliseconds after doubling (default 60000)"},
+    {Key::RestartResetAfter, KeyKind::Int, "restart_reset_after", Text, '\0', "",
+     "milliseconds a run must last to reset the delay and the count (default 60000)"},
+    {Key::RestartLimit, KeyKind::Int, "restart_limit", Text, '\0', "",
+     "restarts allowed between two long runs before giving up; 0 is unlimited"},
 }};
 
 }  // namespace

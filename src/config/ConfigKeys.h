@@ -51,6 +51,12 @@ inline constexpr ConfigKey ApplicationDirectory = 10003;
 inline constexpr ConfigKey NativeLibraryDirectories = 10004;
 inline constexpr ConfigKey ProcessCommFile = 10005;
 inline constexpr ConfigKey Description = 20017;
+inline constexpr ConfigKey StopTimeout = 30001;
+inline constexpr ConfigKey Restart = 30002;
+inline constexpr ConfigKey RestartDelay = 30003;
+inline constexpr ConfigKey RestartDelayMax = 30004;
+inline constexpr ConfigKey RestartResetAfter = 30005;
+inline constexpr ConfigKey RestartLimit = 30006;
 }  // namespace Key
 
 enum class KeyKind {
