@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/LauncherConfig.h"
+#include "core/EventLogSource.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
 #include "support/TextConv.h"
@@ -77,6 +78,9 @@ int installService(int startType, bool interactive) {
         return 1;
     }
     setServiceDescription(service.get());
+    // Without its source the events still arrive, but the Event Viewer cannot show their text.
+    if (!registerEventSource(serviceName()))
+        std::printf("Could not register the event log source.\n");
     std::printf("Installed service '%s'.\n", name());
     return 0;
 }
@@ -94,6 +98,7 @@ int uninstallService(bool verbose) {
         if (verbose) std::printf("Could not delete service.\n");
         return 1;
     }
+    removeEventSource(serviceName());
     if (verbose) std::printf("Uninstalled service '%s'.\n", name());
     return 0;
 }
