@@ -6,6 +6,7 @@
 
 #include "core/ServiceSupervisor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -156,7 +157,10 @@ bool waitForChild(HANDLE child, std::uint32_t stopTimeoutSeconds) {
         WaitForSingleObject(child, INFINITE);
         return false;
     }
-    if (WaitForSingleObject(child, stopTimeoutSeconds * 1000) != WAIT_TIMEOUT) return false;
+    // Kept below INFINITE: a time-out of weeks is still a time-out.
+    const DWORD limitMs = static_cast<DWORD>(
+        std::min<std::uint64_t>(std::uint64_t{stopTimeoutSeconds} * 1000, INFINITE - 1));
+    if (WaitForSingleObject(child, limitMs) != WAIT_TIMEOUT) return false;
     logError("the program did not end within %d s of the shutdown code, terminating it",
              static_cast<int>(stopTimeoutSeconds));
     if (!TerminateProcess(child, ServiceCode::ServiceSpecificError))
