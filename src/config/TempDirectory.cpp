@@ -17,9 +17,18 @@
 namespace karvo {
 namespace {
 
+// Deeper than anything the launcher extracts; a program's own tree below that is left.
+constexpr int MaxRemovalDepth = 32;
+
 std::string& launcherTempDirStorage() {
     static std::string path;
     return path;
+}
+
+// The held placeholder that marks LauncherTempDir as in use; let go when it changes.
+UniqueHandle& ownerMark() {
+    static UniqueHandle mark;
+    return mark;
 }
 
 std::string environmentValue(const char* name) {
@@ -69,6 +78,7 @@ const std::string& launcherTempDir() {
 }
 
 void setLauncherTempDir(std::string path) {
+    ownerMark().reset();
     launcherTempDirStorage() = std::move(path);
 }
 
@@ -139,13 +149,112 @@ std::string getProcessFileName(unsigned long number) {
 }
 
 void createLauncherTempDir() {
+    // Directories of hosts that have ended go first, so that they never pile up.
+    removeEndedLauncherTempDirs();
+    // The placeholders of failed attempts are held until the end, so that no attempt gets
+    // a name an earlier one already tried; closing them deletes them.
+    std::vector<UniqueHandle> failedAttempts;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        setLauncherTempDir(createTempFileName() + "_dir");
-        logMessage("Temp dir: %s", launcherTempDir().c_str());
-        if (CreateDirectoryA(launcherTempDir().c_str(), nullptr)) return;
+        const std::string placeholder = createTempFileName();
+        // Held open without sharing for the life of this process and deleted by the system
+        // when the process ends, however it ends: while it exists, the directory beside it
+        // belongs to a running host. Not inheritable, so the program's own children do not
+        // keep it.
+        UniqueHandle lock(CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                                      OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!lock) {
+            // Someone else holds the name (a clean-up removing an old directory of that
+            // name): a directory made now would not be marked as ours.
+            logMessage("Could not hold %s (%d)", placeholder.c_str(),
+                       static_cast<int>(GetLastError()));
+            continue;
+        }
+        const std::string directory = placeholder + "_dir";
+        logMessage("Temp dir: %s", directory.c_str());
+        if (CreateDirectoryA(directory.c_str(), nullptr)) {
+            setLauncherTempDir(directory);
+            ownerMark() = std::move(lock);
+            return;
+        }
         logMessage("Could not create dir (%d)", static_cast<int>(GetLastError()));
+        failedAttempts.push_back(std::move(lock));
     }
+    failedAttempts.clear();
     exitWithConfiguredMessage(Key::MessageInternalError, InternalError::TempDirectory);
+}
+
+bool removeDirectoryTree(const std::string& path, int depth) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    // A link is removed as a link: what it points to belongs to someone else.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < MaxRemovalDepth) {
+        WIN32_FIND_DATAA data;
+        UniqueFind find(FindFirstFileA((path + "\\*").c_str(), &data));
+        if (find) {
+            do {
+                const std::string name = data.cFileName;
+                if (name == "." || name == "..") continue;
+                const std::string entry = path + "\\" + name;
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    removeDirectoryTree(entry, depth + 1);
+                } else {
+                    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                        SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileA(entry.c_str());
+                }
+            } while (FindNextFileA(find.get(), &data));
+        }
+    }
+    return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+namespace {
+
+// Takes the placeholder's name for the caller while it removes the directory beside it:
+// created anew and held without sharing, it keeps every host from being given that name
+// (unique names are only handed out for files that do not exist) and tells other clean-ups
+// that the directory is taken. Fails while the directory's host still holds its placeholder.
+UniqueHandle claimPlaceholder(const std::string& placeholder) {
+    const auto claim = [&] {
+        return UniqueHandle(CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                                        CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    };
+    UniqueHandle held = claim();
+    // A placeholder nobody holds (its host ended before the system could delete it, or an
+    // older launcher left it) can be deleted; one that is held cannot.
+    if (!held && GetLastError() == ERROR_FILE_EXISTS && DeleteFileA(placeholder.c_str()))
+        held = claim();
+    return held;
+}
+
+}  // namespace
+
+int removeEndedLauncherTempDirs() {
+    const std::string temp = withSeparator(getTempDirectory());
+    WIN32_FIND_DATAA data;
+    // Collected first: removing entries while the search runs may skip some.
+    std::vector<std::string> names;
+    {
+        UniqueFind find(FindFirstFileA((temp + "kvo*.tmp_dir").c_str(), &data));
+        if (!find) return 0;
+        do {
+            const std::string name = data.cFileName;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
+                name.compare(name.size() - 4, 4, "_dir") == 0)
+                names.push_back(name);
+        } while (FindNextFileA(find.get(), &data));
+    }
+    int removed = 0;
+    for (const std::string& name : names) {
+        const std::string directory = temp + name;
+        const UniqueHandle claim = claimPlaceholder(temp + name.substr(0, name.size() - 4));
+        if (!claim) continue;  // its host still runs, or another clean-up has it
+        logMessage("removing %s, its host has ended", directory.c_str());
+        if (removeDirectoryTree(directory, 0)) ++removed;
+        else logMessage("could not remove all of %s (%d)", directory.c_str(),
+                        static_cast<int>(GetLastError()));
+    }
+    return removed;
 }
 
 void emptyDirectory(const std::string& path) {

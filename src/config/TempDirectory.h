@@ -7,11 +7,25 @@ namespace karvo {
 
 // LauncherTempDir: empty until createLauncherTempDir succeeds, and when nothing is extracted.
 const std::string& launcherTempDir();
+// Also lets go of the directory's placeholder, so it no longer counts as in use.
 void setLauncherTempDir(std::string path);
 
 // Creates a fresh directory (five attempts) and sets LauncherTempDir; ends the process with
-// the internal-error message "7" when it cannot.
+// the internal-error message "7" when it cannot. Its placeholder file "kvoXXXX.tmp" stays
+// held by this process, which marks the directory "kvoXXXX.tmp_dir" as in use, and is
+// deleted by the system when the process ends. Directories of ended hosts are removed first.
 void createLauncherTempDir();
+
+// Removes every "kvo*.tmp_dir" in the system temporary directory whose placeholder is gone
+// or no longer held, that is whose host has ended. Safe while other hosts and clean-ups
+// run: the placeholder's name is claimed (created anew and held) before anything goes, and
+// a held placeholder can be neither claimed nor deleted. Returns how many directories went
+// completely.
+int removeEndedLauncherTempDirs();
+
+// Removes a directory with everything below it (links are removed, not followed); true
+// when the directory itself is gone.
+bool removeDirectoryTree(const std::string& path, int depth = 0);
 
 // The system temporary directory (normally with a trailing backslash; the fallbacks have
 // none). Ends the process with message 1015 when no usable directory exists.

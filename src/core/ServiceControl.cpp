@@ -8,6 +8,7 @@
 #include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "config/ServiceAccount.h"
+#include "core/EventLogSource.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
 #include "support/TextConv.h"
@@ -173,6 +174,9 @@ int installService(int startType, bool interactive) {
         std::printf("Could not create service.\n");
         return 1;
     }
+    // Without its source the events still arrive, but the Event Viewer cannot show their text.
+    if (!registerEventSource(serviceName()))
+        std::printf("Could not register the event log source.\n");
     std::printf("Installed service '%s'.\n", name());
     return 0;
 }
@@ -190,6 +194,7 @@ int uninstallService(bool verbose) {
         if (verbose) std::printf("Could not delete service.\n");
         return 1;
     }
+    removeEventSource(serviceName());
     if (verbose) std::printf("Uninstalled service '%s'.\n", name());
     return 0;
 }

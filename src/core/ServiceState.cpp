@@ -7,6 +7,7 @@ void ServiceStatusRecord::reset() {
     checkPoint_ = 0;
     win32ExitCode_ = 0;
     specificExitCode_ = 0;
+    waitHint_ = ServiceCode::StopWaitHintMs;
 }
 
 bool ServiceStatusRecord::requestStop(bool shutdown) {
@@ -29,7 +30,15 @@ bool ServiceStatusRecord::childEnded(std::uint32_t exitCode) {
     return true;
 }
 
-void ServiceStatusRecord::failedToStart(std::uint32_t serviceSpecificCode) {
+std::uint32_t stopWaitHintFor(std::uint32_t stopTimeoutSeconds) {
+    constexpr std::uint64_t MarginMs = 10000;
+    const std::uint64_t needed = std::uint64_t{stopTimeoutSeconds} * 1000 + MarginMs;
+    if (stopTimeoutSeconds == 0 || needed <= ServiceCode::StopWaitHintMs)
+        return ServiceCode::StopWaitHintMs;
+    return needed > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(needed);
+}
+
+void ServiceStatusRecord::stopWithError(std::uint32_t serviceSpecificCode) {
     win32ExitCode_ = ServiceCode::ServiceSpecificError;
     specificExitCode_ = serviceSpecificCode;
     state_ = ServiceCode::Stopped;
@@ -42,7 +51,7 @@ ServiceStatusFields ServiceStatusRecord::fields() const {
             win32ExitCode_.load(),
             specificExitCode_.load(),
             checkPoint_.load(),
-            ServiceCode::StopWaitHintMs};
+            waitHint_.load()};
 }
 
 }  // namespace karvo

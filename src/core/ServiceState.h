@@ -28,7 +28,15 @@ inline constexpr std::uint32_t ChildStart = 5000;        // CreateProcessW faile
 inline constexpr std::uint32_t Pipes = 5001;             // a pipe could not be made or set up
 inline constexpr std::uint32_t CommandLineTooLong = 5002;
 inline constexpr std::uint32_t UnquotableArgument = 5003;  // holds both kinds of quote
+// And of a service whose program had to be ended or was given up on.
+inline constexpr std::uint32_t StopTimedOut = 5004;      // terminated after stop_timeout
+inline constexpr std::uint32_t RestartLimitReached = 5005;
 }  // namespace SupervisorFailure
+
+// The wait hint reported while stopping. A stop time-out longer than the usual hint must be
+// covered by it, or a waiting stop command gives up before the program is ended; the margin
+// leaves time for the termination and the clean-up behind it.
+std::uint32_t stopWaitHintFor(std::uint32_t stopTimeoutSeconds);
 
 // The seven fields in the order of the platform's SERVICE_STATUS.
 using ServiceStatusFields = std::array<std::uint32_t, 7>;
@@ -48,7 +56,12 @@ public:
     bool childEnded(std::uint32_t exitCode);
 
     // The child never ran: stopped, with the service-specific error code.
-    void failedToStart(std::uint32_t serviceSpecificCode);
+    void failedToStart(std::uint32_t serviceSpecificCode) { stopWithError(serviceSpecificCode); }
+    // Stopped with the service-specific error code, whatever the state was.
+    void stopWithError(std::uint32_t serviceSpecificCode);
+
+    // Set once before any control request can arrive.
+    void setStopWaitHint(std::uint32_t milliseconds) { waitHint_ = milliseconds; }
 
     std::uint32_t currentState() const { return state_.load(); }
     ServiceStatusFields fields() const;
@@ -58,6 +71,7 @@ private:
     std::atomic<std::uint32_t> checkPoint_{0};
     std::atomic<std::uint32_t> win32ExitCode_{0};
     std::atomic<std::uint32_t> specificExitCode_{0};
+    std::atomic<std::uint32_t> waitHint_{ServiceCode::StopWaitHintMs};
 };
 
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);

@@ -6,18 +6,25 @@
 
 #include "core/ServiceSupervisor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "config/LauncherConfig.h"
+#include "config/TempDirectory.h"
 #include "core/ChildCommandLine.h"
+#include "core/EventLogSource.h"
+#include "config/RestartPolicy.h"
 #include "core/ServiceName.h"
 #include "core/ServiceState.h"
 #include "core/SingleUseSlot.h"
 #include "launch/ArgumentSplitter.h"
 #include "support/Log.h"
+#include "support/OutputTail.h"
 #include "support/TextConv.h"
 #include "support/TextLimits.h"
 #include "support/WinHandles.h"
@@ -31,8 +38,16 @@ std::atomic<SERVICE_STATUS_HANDLE> statusHandle{nullptr};
 // takes the handle out of here is the only one to write to it and close it.
 SingleUseSlot<HANDLE> controlPipeWrite;
 
+// Set by the first stop or shutdown request and never reset: ends a restart delay at once
+// and starts the stop time-out. Lives until the process ends.
+std::atomic<HANDLE> stopRequested{nullptr};
+
 constexpr const char* PriorityKey = "SOFTWARE\\norvale-soft\\karvo\\priority";
 constexpr DWORD OutputBlockSize = 8192;
+// How long a terminated child may take to be gone, and how long the output reader may take
+// to see the pipe break once the child has ended.
+constexpr DWORD TerminationWaitMs = 10000;
+constexpr DWORD DrainWaitMs = 2000;
 
 int lastError() { return static_cast<int>(GetLastError()); }
 
@@ -58,47 +73,127 @@ std::vector<std::u16string> startParameters(DWORD count, LPSTR* arguments) {
     return out;
 }
 
-// Starts the child and waits for it; returns only when it could not be started.
-void superviseChild(DWORD count, LPSTR* arguments) {
-    ChildCommandLineParts parts;
-    parts.ownArguments = splitArguments(fromWideChars(GetCommandLineW()));
-    parts.serviceName = toWide(serviceName(), CP_ACP);
-    parts.startParameters = startParameters(count, arguments);
-    const ChildCommandLine line = buildChildCommandLine(parts, MaxCommandLineLength);
-    if (line.error == ChildCommandLineError::TooLong) {
-        logError("child command line longer than %d characters",
-                 static_cast<int>(MaxCommandLineLength));
-        reportFailedStart(SupervisorFailure::CommandLineTooLong);
-        return;
-    }
-    if (line.error == ChildCommandLineError::Unquotable) {
-        logError("argument holds both kinds of quote and cannot be passed to the child: %S",
-                 wideChars(line.offendingArgument));
-        reportFailedStart(SupervisorFailure::UnquotableArgument);
-        return;
-    }
+struct SupervisorSettings {
+    std::uint32_t stopTimeoutSeconds = 0;
+    RestartSettings restart;
+};
 
+SupervisorSettings readSupervisorSettings() {
+    SupervisorSettings settings;
+    const int timeout = getConfigInt(Key::StopTimeout);
+    if (timeout < 0) logError("stop_timeout %d is negative, waiting without a limit", timeout);
+    settings.stopTimeoutSeconds = timeout > 0 ? static_cast<std::uint32_t>(timeout) : 0;
+    std::string problem;
+    settings.restart = readRestartSettings(
+        {getConfigString(Key::Restart), getConfigString(Key::RestartDelay),
+         getConfigString(Key::RestartDelayMax), getConfigString(Key::RestartResetAfter),
+         getConfigString(Key::RestartLimit)},
+        problem);
+    if (!problem.empty()) logError("%s", problem.c_str());
+    return settings;
+}
+
+// What one run of the child left behind.
+struct ChildRun {
+    bool started = false;
+    DWORD exitCode = 0;
+    std::uint64_t ranForMs = 0;
+    bool terminated = false;  // ended by us after the stop time-out
+    std::vector<std::string> lastOutput;
+};
+
+// The drain of one child's output and the tail it keeps. Owned by the supervisor; left to
+// the reading thread when that is still blocked (a process the child started may hold the
+// pipe open) so that the thread never reads into freed memory.
+struct OutputDrain {
+    HANDLE pipe = nullptr;
+    OutputTail tail;
+};
+
+void drainPipe(HANDLE pipe, OutputTail* tail) {
+    logMessage("consuming output");
+    // Each drain has its own buffer: a stuck drain of an earlier child may still be reading.
+    std::vector<char> buffer(OutputBlockSize);
+    DWORD got = 0;
+    while (ReadFile(pipe, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
+           got > 0) {
+        if (tail) tail->append(buffer.data(), got);
+    }
+    CloseHandle(pipe);
+    logMessage("consuming output done");
+}
+
+DWORD WINAPI drainChildOutput(LPVOID drain) {
+    auto* self = static_cast<OutputDrain*>(drain);
+    drainPipe(self->pipe, &self->tail);
+    return 0;
+}
+
+// The program failed: what it last wrote goes where an administrator looks, the launcher
+// log (when it is on) and the Application event log.
+void reportProgramFailure(DWORD exitCode, const std::vector<std::string>& lastOutput) {
+    logError("the program ended with exit code %d", static_cast<int>(exitCode));
+    std::string text = "The program of service " + serviceName() + " ended with exit code " +
+                       std::to_string(static_cast<int>(exitCode)) + ".";
+    if (!lastOutput.empty()) {
+        logMessage("last output of the program:");
+        text += " Its last output:";
+    }
+    for (const std::string& line : lastOutput) {
+        logMessage("output: %s", line.c_str());
+        text += "\r\n" + line;
+    }
+    reportServiceEvent(EVENTLOG_ERROR_TYPE, text);
+}
+
+std::uint64_t milliseconds() { return GetTickCount64(); }
+
+// Waits for the child. After a stop request with a time-out, a child that does not end in
+// time is terminated; one that ends in time is left alone.
+bool waitForChild(HANDLE child, std::uint32_t stopTimeoutSeconds) {
+    HANDLE both[2] = {child, stopRequested.load()};
+    if (stopTimeoutSeconds == 0 || !both[1] ||
+        WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+        WaitForSingleObject(child, INFINITE);
+        return false;
+    }
+    // Kept below INFINITE: a time-out of weeks is still a time-out.
+    const DWORD limitMs = static_cast<DWORD>(
+        std::min<std::uint64_t>(std::uint64_t{stopTimeoutSeconds} * 1000, INFINITE - 1));
+    if (WaitForSingleObject(child, limitMs) != WAIT_TIMEOUT) return false;
+    logError("the program did not end within %d s of the shutdown code, terminating it",
+             static_cast<int>(stopTimeoutSeconds));
+    if (!TerminateProcess(child, ServiceCode::ServiceSpecificError))
+        logError("TerminateProcess failed (%d)", lastError());
+    WaitForSingleObject(child, TerminationWaitMs);
+    return true;
+}
+
+// Starts the child once and waits for it to end. When it cannot be started the service
+// has been reported stopped with the reason, and started is false.
+ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settings) {
+    ChildRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     UniqueHandle outputRead, outputWrite, controlRead, controlWrite;
     if (!CreatePipe(outputRead.receive(), outputWrite.receive(), &inheritable, 0)) {
         logMessage("CreatePipe error (%d)", lastError());
         reportFailedStart(SupervisorFailure::Pipes);
-        return;
+        return run;
     }
     if (!SetHandleInformation(outputRead.get(), HANDLE_FLAG_INHERIT, 0)) {
         logMessage("SetHandleInformation error (%d)", lastError());
         reportFailedStart(SupervisorFailure::Pipes);
-        return;
+        return run;
     }
     if (!CreatePipe(controlRead.receive(), controlWrite.receive(), &inheritable, 0)) {
         logMessage("CreatePipe error 2 (%d)", lastError());
         reportFailedStart(SupervisorFailure::Pipes);
-        return;
+        return run;
     }
     if (!SetHandleInformation(controlWrite.get(), HANDLE_FLAG_INHERIT, 0)) {
         logMessage("SetHandleInformation error 2 (%d)", lastError());
         reportFailedStart(SupervisorFailure::Pipes);
-        return;
+        return run;
     }
     // From here a stop request can deliver its code; the child reads it once it runs.
     controlPipeWrite.publish(controlWrite.release());
@@ -117,42 +212,121 @@ void superviseChild(DWORD count, LPSTR* arguments) {
                         TRUE, flags, nullptr, nullptr, &startup, &process)) {
         logMessage("could not start process %S (%d)", wideChars(line.text), lastError());
         reportFailedStart(SupervisorFailure::ChildStart);
-        return;
+        return run;
     }
+    run.started = true;
+    const std::uint64_t startedAt = milliseconds();
     UniqueHandle childProcess(process.hProcess), childThread(process.hThread);
 
     // Only the child holds these now, so the output pipe breaks when the child ends.
     outputWrite.reset();
     controlRead.reset();
-    HANDLE reader = outputRead.release();
-    if (HANDLE thread = CreateThread(nullptr, 0, consumeChildOutput, reader, 0, nullptr)) {
-        CloseHandle(thread);
-    } else {
+    auto drain = std::make_unique<OutputDrain>();
+    drain->pipe = outputRead.release();
+    UniqueHandle drainThread(CreateThread(nullptr, 0, drainChildOutput, drain.get(), 0, nullptr));
+    if (!drainThread) {
         // Nobody would read: better the child's writes fail than block it for ever.
         logError("could not start the output reader (%d)", lastError());
-        CloseHandle(reader);
+        CloseHandle(drain->pipe);
     }
 
     // Still "running" unless a stop came in meanwhile, which must not be overwritten.
     reportStatus();
     logMessage("registering ConsoleCtrlHandler");
     SetConsoleCtrlHandler(consoleEventHandler, TRUE);
-    WaitForSingleObject(childProcess.get(), INFINITE);
+    run.terminated = waitForChild(childProcess.get(), settings.stopTimeoutSeconds);
+    run.ranForMs = milliseconds() - startedAt;
+    if (!GetExitCodeProcess(childProcess.get(), &run.exitCode)) run.exitCode = 0;
+    // A code nobody sent must not go to the next child; whoever takes it closes it.
+    if (HANDLE unused = controlPipeWrite.take()) CloseHandle(unused);
 
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(childProcess.get(), &exitCode)) exitCode = 0;
-    logMessage("process terminated with exit code %d", static_cast<int>(exitCode));
-    const bool reportStopped = serviceStatus.childEnded(exitCode);
-    childThread.reset();
-    childProcess.reset();
-    // The stopped report lets the dispatcher return on the main thread, which then ends the
-    // process through the runtime's exit path while this thread may still be logging. So
-    // everything is written first, and after the report comes only the end itself.
+    // The pipe breaks when the child ends, unless something the child started still holds
+    // it: then the tail is taken as far as it got, and the reader keeps its memory.
+    if (drainThread && WaitForSingleObject(drainThread.get(), DrainWaitMs) != WAIT_OBJECT_0) {
+        logMessage("output reader still busy, taking the output read so far");
+        run.lastOutput = drain->tail.lines();
+        drain.release();
+        return run;
+    }
+    run.lastOutput = drain->tail.lines();
+    return run;
+}
+
+// The end of the service process: everything is logged first, then the report, then the
+// end itself. The stopped report lets the dispatcher return on the main thread, which then
+// ends the process through the runtime's exit path while this thread may still be logging.
+[[noreturn]] void endServiceProcess(bool reportStopped) {
     if (reportStopped) logMessage("service stopped set");
     logMessage("exiting");
     if (reportStopped && !reportStatus()) logMessage("SetServiceStatus 10 failed %d", lastError());
-    // The child is never restarted; the process ends here, not in the dispatcher.
     ExitProcess(0);
+}
+
+// Starts the child, and again as the restart policy says, until the service ends; returns
+// only when a child could not be started.
+void superviseChild(DWORD count, LPSTR* arguments, const SupervisorSettings& settings) {
+    ChildCommandLineParts parts;
+    parts.ownArguments = splitArguments(fromWideChars(GetCommandLineW()));
+    parts.serviceName = toWide(serviceName(), CP_ACP);
+    parts.startParameters = startParameters(count, arguments);
+    const ChildCommandLine line = buildChildCommandLine(parts, MaxCommandLineLength);
+    if (line.error == ChildCommandLineError::TooLong) {
+        logError("child command line longer than %d characters",
+                 static_cast<int>(MaxCommandLineLength));
+        reportFailedStart(SupervisorFailure::CommandLineTooLong);
+        return;
+    }
+    if (line.error == ChildCommandLineError::Unquotable) {
+        logError("argument holds both kinds of quote and cannot be passed to the child: %S",
+                 wideChars(line.offendingArgument));
+        reportFailedStart(SupervisorFailure::UnquotableArgument);
+        return;
+    }
+
+    RestartPlanner planner(settings.restart);
+    for (;;) {
+        const ChildRun run = runChild(line, settings);
+        if (!run.started) return;
+        logMessage("process terminated with exit code %d", static_cast<int>(run.exitCode));
+        if (run.exitCode != 0 && !run.terminated) reportProgramFailure(run.exitCode, run.lastOutput);
+        // The child's extracted files go with it (and those of any other host that ended).
+        if (getConfigInt(Key::IncludedFileCount) > 0) removeEndedLauncherTempDirs();
+
+        if (run.terminated) {
+            reportServiceEvent(EVENTLOG_WARNING_TYPE,
+                               "The program of service " + serviceName() +
+                                   " did not end in time after the stop request and was "
+                                   "terminated.");
+            serviceStatus.stopWithError(SupervisorFailure::StopTimedOut);
+            endServiceProcess(true);
+        }
+        const bool stopPending = serviceStatus.currentState() == ServiceCode::StopPending;
+        const RestartDecision decision =
+            planner.childEnded(run.exitCode, stopPending, run.ranForMs);
+        if (decision.action == RestartAction::Finish) {
+            endServiceProcess(serviceStatus.childEnded(run.exitCode));
+        }
+        if (decision.action == RestartAction::GiveUp) {
+            logError("restart limit of %d reached, giving up",
+                     static_cast<int>(settings.restart.limit));
+            reportServiceEvent(EVENTLOG_ERROR_TYPE,
+                               "The program of service " + serviceName() +
+                                   " failed too often; it is not restarted again.");
+            serviceStatus.stopWithError(SupervisorFailure::RestartLimitReached);
+            endServiceProcess(true);
+        }
+        logMessage("restart %d after exit code %d in %d ms",
+                   static_cast<int>(decision.restartNumber), static_cast<int>(run.exitCode),
+                   static_cast<int>(decision.delayMs));
+        // The service stays "running" while it waits; a stop request ends the wait at once.
+        const HANDLE stop = stopRequested.load();
+        if (!stop) Sleep(decision.delayMs);
+        if ((stop && WaitForSingleObject(stop, decision.delayMs) == WAIT_OBJECT_0) ||
+            serviceStatus.currentState() != ServiceCode::Running) {
+            logMessage("stop requested while waiting to restart");
+            endServiceProcess(serviceStatus.childEnded(run.exitCode));
+        }
+    }
 }
 
 }  // namespace
@@ -163,13 +337,18 @@ void WINAPI serviceMain(DWORD argumentCount, LPSTR* arguments) {
     const char* name = argumentCount >= 1 && arguments ? arguments[0] : nullptr;
     if (!name || !*name || !setServiceName(name)) setServiceName("unknown");
     logMessage("service name is '%s'", serviceName().c_str());
+    // Both must be in place before the first control request can arrive.
+    const SupervisorSettings settings = readSupervisorSettings();
+    serviceStatus.setStopWaitHint(stopWaitHintFor(settings.stopTimeoutSeconds));
+    stopRequested = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!stopRequested) logError("CreateEvent failed (%d)", lastError());
 
     const SERVICE_STATUS_HANDLE handle =
         RegisterServiceCtrlHandlerA(serviceName().c_str(), serviceControlHandler);
     if (!handle) return;
     statusHandle.store(handle);
     reportStatus();
-    superviseChild(argumentCount, arguments);
+    superviseChild(argumentCount, arguments, settings);
 }
 
 void WINAPI serviceControlHandler(DWORD control) {
@@ -183,6 +362,7 @@ void WINAPI serviceControlHandler(DWORD control) {
                     shutdown ? "SetServiceStatus 1 failed %d" : "SetServiceStatus 2 failed %d";
                 logMessage(line, lastError());
             }
+            if (const HANDLE stop = stopRequested.load()) SetEvent(stop);
             sendShutdownCode(0);
             return;
         }
@@ -207,14 +387,7 @@ void sendShutdownCode(unsigned char code) {
 }
 
 DWORD WINAPI consumeChildOutput(LPVOID readHandle) {
-    logMessage("consuming output");
-    const HANDLE pipe = static_cast<HANDLE>(readHandle);
-    static char discard[OutputBlockSize];  // only this thread ever reads into it
-    DWORD got = 0;
-    while (ReadFile(pipe, discard, sizeof discard, &got, nullptr) && got > 0) {
-    }
-    CloseHandle(pipe);
-    logMessage("consuming output done");
+    drainPipe(static_cast<HANDLE>(readHandle), nullptr);
     return 0;
 }
 

@@ -238,6 +238,9 @@ INSTANTIATE_TEST_SUITE_P(
 
         RefusalCase{"TextTooLong", "main_class = '" + Long8192 + "'",
                     "is 8192 characters long; the launcher accepts at most 8191"},
+        RefusalCase{"RestartModeUnknown", "restart = 'sometimes'",
+                    "restart = 'sometimes' is not one of never, on-failure, always"},
+        RefusalCase{"RestartDelayNegative", "restart_delay = -1", "restart_delay must not be negative"},
         RefusalCase{"FlavourTooLong", "flavour = 'tk'", "at most 1"},
         RefusalCase{"VmTypeTooLong", "vm_type = '" + std::string(200, 'v') + "'", "at most 199"},
         RefusalCase{"WideTooLong", "description = '" + Long8192 + "'", "8192 UTF-16 units"},

@@ -75,10 +75,16 @@ std::map<ConfigKey, std::string> serviceKeys(const std::string& serviceName) {
 }
 
 RuntimeLayout::RuntimeLayout(const std::string& name, std::map<ConfigKey, std::string> keys,
-                             const std::string& script)
+                             const std::string& script, const std::vector<IncludedFile>& files)
     : dir_(name) {
     exe_ = dir_.file("svc.exe");
-    writeConfiguredExe(exe_, blockWith(std::move(keys)));
+    if (!files.empty()) {
+        std::string names;
+        for (const auto& file : files) names += (names.empty() ? "" : ";") + file.name;
+        keys[Key::IncludedFileCount] = std::to_string(files.size());
+        keys[Key::IncludedFileNames] = names;
+    }
+    writeConfiguredExe(exe_, blockWith(std::move(keys)), files);
     for (const char* sub : {"jre", "jre\\bin", "jre\\bin\\client"})
         CreateDirectoryA(dir_.file(sub).c_str(), nullptr);
     const std::string fixtures = buildDirectory() + "fixtures\\";

@@ -29,8 +29,10 @@ private:
 class RuntimeLayout {
 public:
     // The keys are added to a service configuration that finds the runtime in ".\jre".
+    // Included files, when given, are carried in the executable (their count and names are
+    // added to the keys).
     RuntimeLayout(const std::string& name, std::map<ConfigKey, std::string> keys,
-                  const std::string& script);
+                  const std::string& script, const std::vector<IncludedFile>& files = {});
     const std::string& directory() const { return dir_.path(); }
     const std::string& executable() const { return exe_; }
     std::string recordPath() const { return dir_.file("fakejvm.record"); }

@@ -175,3 +175,68 @@ TEST(TempDirectory, EmptyDirectory) {
     EXPECT_TRUE(isFile(root + "\\fullsub\\c")) << "no descent";
     EXPECT_TRUE(isDirectory(root));
 }
+
+// A host's directory goes once its host has ended, and only then. Here this process plays
+// every host: a held placeholder is a running one.
+TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
+    ScratchDir scratch("ended");
+    EnvironmentGuard environment;
+    environment.set("TMP", scratch.path());
+    environment.set("TEMP", scratch.path());
+    enum class Placeholder { Gone, Unheld, Held };
+    struct Row {
+        const char* name;
+        std::string entry;
+        bool directory;
+        Placeholder placeholder;
+        bool removed;
+    } rows[] = {
+        {"placeholder gone: host ended", "kvo1A.tmp_dir", true, Placeholder::Gone, true},
+        {"placeholder left but not held: host ended", "kvo1B.tmp_dir", true, Placeholder::Unheld,
+         true},
+        {"placeholder held: host runs, kept", "kvo1C.tmp_dir", true, Placeholder::Held, false},
+        {"a file of that name is not a host's directory", "kvo1D.tmp_dir", false,
+         Placeholder::Gone, false},
+        {"another name is not touched", "other.tmp_dir", true, Placeholder::Gone, false},
+    };
+    std::vector<HANDLE> held;
+    for (const auto& row : rows) {
+        const std::string path = scratch.file(row.entry);
+        if (row.directory) {
+            ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << row.name;
+            ASSERT_TRUE(CreateDirectoryA((path + "\\lib").c_str(), nullptr)) << row.name;
+            ASSERT_TRUE(writeFile(path + "\\lib\\a.jar", "a")) << row.name;
+            ASSERT_TRUE(writeFile(path + "\\ro.txt", "r")) << row.name;
+            SetFileAttributesA((path + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        } else {
+            ASSERT_TRUE(writeFile(path, "f")) << row.name;
+        }
+        const std::string placeholder = path.substr(0, path.size() - 4);
+        if (row.placeholder != Placeholder::Gone) {
+            ASSERT_TRUE(writeFile(placeholder, ""));
+        }
+        if (row.placeholder == Placeholder::Held)
+            held.push_back(CreateFileA(placeholder.c_str(), GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    }
+    removeEndedLauncherTempDirs();
+    for (const auto& row : rows) {
+        const std::string path = scratch.file(row.entry);
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES, row.removed)
+            << row.name;
+        if (row.removed) {
+            EXPECT_FALSE(isFile(path.substr(0, path.size() - 4))) << row.name << ": placeholder";
+        }
+    }
+    for (HANDLE handle : held) CloseHandle(handle);
+
+    // The launcher's own directory counts as running until it lets go of it.
+    createLauncherTempDir();
+    const std::string own = launcherTempDir();
+    removeEndedLauncherTempDirs();
+    EXPECT_TRUE(isDirectory(own));
+    setLauncherTempDir("");
+    removeEndedLauncherTempDirs();
+    EXPECT_FALSE(isDirectory(own));
+    EXPECT_FALSE(isFile(own.substr(0, own.size() - 4))) << "no placeholder left";
+}

@@ -12,6 +12,8 @@
 #include "PackValues.h"
 #include "TomlNesting.h"
 #include "WindowsText.h"
+#include "config/ConfigValue.h"
+#include "config/RestartPolicy.h"
 #include "config/ServiceAccount.h"
 #include "jre/VersionRules.h"
 #include "support/TextLimits.h"
@@ -402,9 +404,26 @@ private:
             warnings_.push_back("service_name is longer than 256 characters or contains '/' or "
                                 "'\\'; the Service Control Manager will refuse it");
         }
+        checkRunSettings();
         const auto mainClass = texts_.find(Key::MainClass);
         if (mainClass == texts_.end() || mainClass->second.empty())
             warnings_.push_back("no main_class: the service cannot start a Java program");
+    }
+
+    // The launcher would fall back to its defaults; better to say so before it runs.
+    void checkRunSettings() {
+        if (const auto mode = texts_.find(Key::Restart);
+            mode != texts_.end() && !parseRestartMode(mode->second)) {
+            throw PackError(source_ + ": restart = '" + mode->second +
+                            "' is not one of never, on-failure, always");
+        }
+        for (const ConfigKey key : {Key::StopTimeout, Key::RestartDelay, Key::RestartDelayMax,
+                                    Key::RestartResetAfter, Key::RestartLimit}) {
+            const auto value = texts_.find(key);
+            if (value != texts_.end() && parseConfigInt(value->second) < 0)
+                throw PackError(source_ + ": " + std::string(findConfigKey(key)->name) +
+                                " must not be negative");
+        }
     }
 
     PackInput finish() {
