@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "core/ServiceName.h"
 #include "support/Log.h"
