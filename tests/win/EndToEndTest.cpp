@@ -275,6 +275,24 @@ TEST(EndToEnd, ServiceNameWithBlanks) {
     EXPECT_EQ(lines(stop.out).back(), "Service stopped");
 }
 
+// An apostrophe and no blank in the executable's directory: the service process splits the
+// command line the manager gives it, where an unquoted path would hold an unclosed quote.
+TEST(EndToEnd, ExecutableInADirectoryWithAnApostrophe) {
+    const std::string name = uniqueName("KarvoE2E");
+    RuntimeLayout layout("bob's", keysFor(name), "wait-stdin");
+    ASSERT_EQ(layout.directory().find(' '), std::string::npos);
+    InstalledService service(layout, name);
+    ASSERT_EQ(service.installResult().exitCode, 0u) << service.installResult().out;
+    const RunResult start = launcherCommand(layout, "/start");
+    EXPECT_EQ(start.exitCode, 0u) << start.out;
+    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
+    service.watch(childPid(layout));
+    EXPECT_EQ(layout.record().all("param"), expectedParameters(name));
+    const RunResult stop = launcherCommand(layout, "/stop");
+    EXPECT_EQ(lines(stop.out).back(), "Service stopped");
+    EXPECT_TRUE(layout.record().has("stdin", "0"));
+}
+
 // The child's output is drained all the time, so a program that writes a lot never blocks.
 TEST(EndToEnd, LargeOutputDoesNotStall) {
     const std::string name = uniqueName("KarvoE2E");
