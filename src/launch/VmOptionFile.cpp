@@ -1,7 +1,5 @@
 #include "launch/VmOptionFile.h"
 
-#include <algorithm>
-
 namespace karvo {
 namespace {
 
@@ -32,15 +30,15 @@ std::vector<OptionFileLine> optionFileLines(std::string_view contents, std::size
     return lines;
 }
 
-std::optional<std::string> optionLineText(std::string_view chunk) {
+std::optional<std::string> optionLineText(std::string_view line) {
     // Lines are C strings to the VM: a NUL byte ends the text.
-    chunk = chunk.substr(0, chunk.find('\0'));
-    while (!chunk.empty() && (chunk.back() == '\r' || chunk.back() == '\n')) chunk.remove_suffix(1);
-    const std::size_t first = chunk.find_first_not_of(' ');
+    line = line.substr(0, line.find('\0'));
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    const std::size_t first = line.find_first_not_of(' ');
     if (first == std::string_view::npos) return std::nullopt;
-    chunk = chunk.substr(first, chunk.find_last_not_of(' ') - first + 1);
-    if (chunk[0] == '#') return std::nullopt;
-    return std::string(chunk);
+    line = line.substr(first, line.find_last_not_of(' ') - first + 1);
+    if (line[0] == '#') return std::nullopt;
+    return std::string(line);
 }
 
 OptionLine classifyOptionLine(std::string_view text) {
