@@ -241,7 +241,8 @@ ConfigTables buildConfigTables(const ConfigBlock& block,
 }
 
 void endTextsAtNul(ConfigTables& tables) {
-    for (auto& [key, value] : tables.texts) value.resize(std::char_traits<char>::length(value.c_str()));
+    for (auto& [key, value] : tables.texts)
+        value.resize(std::char_traits<char>::length(value.c_str()));
     for (auto& [key, value] : tables.wides)
         value.resize(std::char_traits<char16_t>::length(value.c_str()));
 }

@@ -48,7 +48,8 @@ bool isReservedDeviceName(std::string_view step) {
 
 bool namesDevice(std::string_view name) {
     bool device = false;
-    forEachStep(name, [&](std::string_view step) { device = device || isReservedDeviceName(step); });
+    forEachStep(name,
+                [&](std::string_view step) { device = device || isReservedDeviceName(step); });
     return device;
 }
 
