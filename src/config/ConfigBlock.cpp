@@ -14,7 +14,14 @@ public:
     // read fail, so the failure is reported as that read's.
     bool seek(std::int64_t offset) {
         badSeek_ = !source_.seek(offset);
+        seekTarget_ = offset;
         return true;
+    }
+
+    // Names the field the next reads belong to, for the failure report.
+    FieldReader& step(const char* name) {
+        step_ = name;
+        return *this;
     }
 
     bool readInt(std::int32_t& value) { return readFixed(&value, 4, BlockError::ReadInt); }
@@ -24,7 +31,7 @@ public:
     bool readString(std::string& value) {
         std::int32_t length = 0;
         if (!readInt(length)) return false;
-        if (!fits(length)) return fail(BlockError::ReadString, 0);
+        if (!fits(length)) return fail(BlockError::ReadString, 0, source_.position());
         value.assign(static_cast<std::size_t>(length), '\0');
         return readBytes(value.data(), value.size(), BlockError::ReadString);
     }
@@ -33,7 +40,7 @@ public:
     bool readWString(std::u16string& value) {
         std::int32_t length = 0;
         if (!readInt(length)) return false;
-        if (!fits(length)) return fail(BlockError::ReadWString, 0);
+        if (!fits(length)) return fail(BlockError::ReadWString, 0, source_.position());
         std::string raw(static_cast<std::size_t>(length), '\0');
         if (!readBytes(raw.data(), raw.size(), BlockError::ReadWString)) return false;
         value.resize(raw.size() / 2);
@@ -73,34 +80,46 @@ private:
     }
 
     bool readBytes(void* buffer, std::size_t size, BlockError error) {
-        if (badSeek_) return fail(error, 0);
+        if (badSeek_) return fail(error, 0, seekTarget_);
+        const std::int64_t start = source_.position();
         std::size_t got = 0;
         const bool ok = source_.read(buffer, size, got);
-        if (!ok || got < size) return fail(error, got);
+        if (!ok || got < size) return fail(error, got, start);
         return true;
     }
 
-    bool fail(BlockError error, std::size_t got) {
+    bool fail(BlockError error, std::size_t got, std::int64_t offset) {
         result_.error = error;
         result_.failedReadBytes = got;
         result_.failedReadError = source_.lastError();
+        result_.failedStep = step_;
+        result_.failedOffset = offset;
         return false;
     }
 
     ByteSource& source_;
     BlockReadResult& result_;
     bool badSeek_ = false;
+    std::int64_t seekTarget_ = 0;
+    const char* step_ = "";
 };
 
 bool locate(FieldReader& in, OverlayLocation& where) {
-    if (!in.seek(60) || !in.readInt(where.peOffset)) return false;
-    if (!in.seek(std::int64_t{where.peOffset} + 6) || !in.readShort(where.sectionCount)) return false;
-    if (!in.seek(std::int64_t{where.peOffset} + 20) || !in.readShort(where.optionalHeaderSize))
+    if (!in.seek(60) || !in.step("PE header offset").readInt(where.peOffset)) return false;
+    if (!in.seek(std::int64_t{where.peOffset} + 6) ||
+        !in.step("section count").readShort(where.sectionCount))
+        return false;
+    if (!in.seek(std::int64_t{where.peOffset} + 20) ||
+        !in.step("optional header size").readShort(where.optionalHeaderSize))
         return false;
     where.lastSectionHeader = std::int64_t{where.peOffset} + 24 + where.optionalHeaderSize +
                               (std::int64_t{where.sectionCount} - 1) * 40;
-    if (!in.seek(where.lastSectionHeader + 16) || !in.readInt(where.rawDataSize)) return false;
-    if (!in.seek(where.lastSectionHeader + 20) || !in.readInt(where.rawDataOffset)) return false;
+    if (!in.seek(where.lastSectionHeader + 16) ||
+        !in.step("last section's raw data size").readInt(where.rawDataSize))
+        return false;
+    if (!in.seek(where.lastSectionHeader + 20) ||
+        !in.step("last section's raw data offset").readInt(where.rawDataOffset))
+        return false;
     where.overlayOffset = std::int64_t{where.rawDataSize} + where.rawDataOffset;
     return true;
 }
@@ -159,41 +178,47 @@ BlockReadResult readConfigBlock(ByteSource& source) {
     }
 
     std::int32_t magic = 0;
-    if (!in.readInt(magic)) return result;
+    if (!in.step("magic").readInt(magic)) return result;
     if (static_cast<std::uint32_t>(magic) != BlockMagic) {
         result.error = BlockError::Magic;
+        result.failedStep = "magic";
+        result.failedOffset = result.location.overlayOffset;
         return result;
     }
     std::int32_t reserved = 0;
     std::int64_t blockLength = 0;
-    if (!in.readInt(reserved) || !in.readInt(reserved) || !in.readLong(blockLength)) return result;
+    if (!in.step("reserved fields").readInt(reserved) || !in.readInt(reserved) ||
+        !in.step("block length").readLong(blockLength))
+        return result;
 
     std::int32_t count = 0;
-    if (!in.readInt(count)) return result;
+    if (!in.step("text entry count").readInt(count)) return result;
     for (std::int32_t i = 0; i < count; ++i) {
         std::int32_t key = 0;
         std::string value;
-        if (!in.readInt(key) || !in.readString(value)) return result;
+        if (!in.step("text entry").readInt(key) || !in.readString(value)) return result;
         result.block.texts.emplace_back(key, std::move(value));
     }
 
-    if (!in.readInt(count)) return result;
+    if (!in.step("wide entry count").readInt(count)) return result;
     for (std::int32_t i = 0; i < count; ++i) {
         std::int32_t key = 0;
         std::u16string value;
-        if (!in.readInt(key) || !in.readWString(value)) return result;
+        if (!in.step("wide entry").readInt(key) || !in.readWString(value)) return result;
         result.block.wides.emplace_back(key, std::move(value));
     }
 
-    if (!in.readInt(count)) return result;
+    if (!in.step("localized group count").readInt(count)) return result;
     for (std::int32_t g = 0; g < count; ++g) {
         LocalizedGroup group;
         std::int32_t entries = 0;
-        if (!in.readString(group.localePrefix) || !in.readInt(entries)) return result;
+        if (!in.step("locale prefix").readString(group.localePrefix) ||
+            !in.step("localized entry count").readInt(entries))
+            return result;
         for (std::int32_t i = 0; i < entries; ++i) {
             std::int32_t key = 0;
             std::u16string value;
-            if (!in.readInt(key) || !in.readWString(value)) return result;
+            if (!in.step("localized entry").readInt(key) || !in.readWString(value)) return result;
             group.entries.emplace_back(key, std::move(value));
         }
         result.block.groups.push_back(std::move(group));
@@ -213,6 +238,13 @@ ConfigTables buildConfigTables(const ConfigBlock& block,
         for (const auto& [key, value] : group.entries) tables.wides[key] = value;
     }
     return tables;
+}
+
+void endTextsAtNul(ConfigTables& tables) {
+    for (auto& [key, value] : tables.texts)
+        value.resize(std::char_traits<char>::length(value.c_str()));
+    for (auto& [key, value] : tables.wides)
+        value.resize(std::char_traits<char16_t>::length(value.c_str()));
 }
 
 std::vector<std::uint8_t> writeConfigBlock(const ConfigBlock& block,

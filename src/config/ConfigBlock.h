@@ -52,6 +52,10 @@ struct BlockReadResult {
     std::int64_t includedDataOffset = 0;  // position just after the localized groups
     std::size_t failedReadBytes = 0;      // bytes that the failing read delivered
     std::uint32_t failedReadError = 0;    // platform error code of the failing read
+    // The field that could not be read (or the magic that did not match) and the file
+    // offset where it starts: with no display, the log is all that explains a failure.
+    const char* failedStep = "";
+    std::int64_t failedOffset = 0;
 };
 
 // Locates the block through the PE headers and reads fields 1 to 10.
@@ -64,6 +68,11 @@ struct ConfigTables {
     std::map<ConfigKey, std::u16string> wides;
 };
 ConfigTables buildConfigTables(const ConfigBlock& block, const std::optional<std::string>& localeCode);
+
+// The launcher hands its texts on as C strings: a text holding a NUL ends there, so that
+// what follows can never reach the VM or the system as something else. (The packer keeps
+// the stored bytes as they are, to show and rebuild them exactly.)
+void endTextsAtNul(ConfigTables& tables);
 
 // Where the template's sections end (and so where a block belongs), or nothing when the
 // bytes are not a PE file that this reader understands.

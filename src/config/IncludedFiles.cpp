@@ -87,6 +87,15 @@ int extractIncludedFile(HANDLE executable, const std::string& target) {
     return 0;
 }
 
+// The names with their letters upper-cased as the ANSI code page does it, so that letters
+// beyond ASCII also count as one name in either case, as they do for the file system.
+std::vector<std::string> upperCasedNames(std::vector<std::string> names) {
+    for (std::string& name : names) {
+        if (!name.empty()) CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+    }
+    return names;
+}
+
 }  // namespace
 
 int extractIncludedFiles() {
@@ -104,12 +113,22 @@ int extractIncludedFilesFrom(const std::string& executablePath, std::int64_t dat
     const std::vector<std::string> names =
         includedFileNames(getConfigString(Key::IncludedFileNames), count);
     // Checked before anything exists on disk: a name that climbs out of the directory, or
-    // names another drive, would let a crafted executable write anywhere.
+    // names another drive, would let a crafted executable write anywhere; a device name
+    // would swallow the data; a second spelling of one name would overwrite the first file.
     for (const std::string& name : names) {
         if (!isSafeIncludedName(name)) {
             logError("included file name %s leaves the extraction directory", name.c_str());
             exitWithConfiguredMessage(Key::MessageInternalError, InternalError::IncludedFile);
         }
+        if (namesDevice(name)) {
+            logError("included file name %s names a device", name.c_str());
+            exitWithConfiguredMessage(Key::MessageInternalError, InternalError::IncludedFile);
+        }
+    }
+    if (const auto repeated = firstRepeatedIncludedName(upperCasedNames(names))) {
+        logError("included file name %s is given twice (letter case does not count)",
+                 names[*repeated].c_str());
+        exitWithConfiguredMessage(Key::MessageInternalError, InternalError::IncludedFile);
     }
 
     createLauncherTempDir();

@@ -67,7 +67,7 @@ private:
 [[noreturn]] void failReading(const BlockReadResult& result) {
     std::string title;
     for (const auto& [key, value] : result.block.texts) {
-        if (key == Key::MessageTitle) title = value;
+        if (key == Key::MessageTitle) title = value.c_str();
     }
     loaded().tables.texts[Key::MessageTitle] = title;
     exitWithMessage(blockErrorMessage(result.error));
@@ -91,6 +91,12 @@ void readConfig() {
     logMessage("size of optional headers: %d", where.optionalHeaderSize);
     logMessage("resSectionTableStart: %d", static_cast<int>(where.lastSectionHeader));
     logMessage("rawDataSize: %d, rawDataOffset: %d", where.rawDataSize, where.rawDataOffset);
+    // Written before the box: a service, or a system without a display, shows nothing.
+    if (result.error != BlockError::None) {
+        logError("reading the configuration block failed: %s at offset %I64d (%s)",
+                 result.failedStep, static_cast<long long>(result.failedOffset),
+                 blockErrorMessage(result.error));
+    }
     switch (result.error) {
         case BlockError::None: break;
         case BlockError::ReadInt:
@@ -108,6 +114,7 @@ void readConfig() {
     std::optional<std::string> locale;
     if (!result.block.groups.empty()) locale = getUserLocaleCode();
     loaded().tables = buildConfigTables(result.block, locale);
+    endTextsAtNul(loaded().tables);
     loaded().includedDataOffset = result.includedDataOffset;
 
     const int type = getConfigInt(Key::LauncherType);
@@ -116,6 +123,7 @@ void readConfig() {
 
 void installConfigForTesting(const ConfigBlock& block) {
     loaded().tables = buildConfigTables(block, getUserLocaleCode());
+    endTextsAtNul(loaded().tables);
 }
 
 const std::string& getConfigString(ConfigKey key) {

@@ -27,12 +27,14 @@ std::size_t skipBlanksAndTabs(std::string_view text, std::size_t from) {
 }
 
 // The switch counts only as a whole word: "non-interactiveX" is a service name, so that no
-// character of it is dropped and the service is not silently made non-interactive.
+// character of it is dropped and the service is not silently made non-interactive. A tab
+// after it separates like a blank, as tabs do everywhere else on a command line; otherwise
+// "non-interactive<TAB>Name" would install a service of that whole name.
 bool switchAt(std::string_view tail, std::size_t blank) {
     const std::size_t start = blank + 1;
     if (tail.substr(start, NonInteractiveSwitch.size()) != NonInteractiveSwitch) return false;
     const std::size_t after = start + NonInteractiveSwitch.size();
-    return after == tail.size() || tail[after] == ' ';
+    return after == tail.size() || isBlankOrTab(tail[after]);
 }
 
 }  // namespace

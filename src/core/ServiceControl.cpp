@@ -19,13 +19,12 @@ namespace {
 
 const char* name() { return serviceName().c_str(); }
 
-// The image path the Service Control Manager runs. Quoted when it holds a blank: unquoted,
-// "C:\Program Files\App\svc.exe" would first be tried as "C:\Program.exe".
-std::string imagePathForService() {
-    const std::string& path = getExecutablePath();
-    if (path.find(' ') == std::string::npos) return path;
-    return "\"" + path + "\"";
-}
+// The image path the Service Control Manager runs, always in double quotes. Unquoted,
+// "C:\Program Files\App\svc.exe" would first be tried as "C:\Program.exe", and the service
+// process's own splitting would take an apostrophe in "C:\bob's\svc.exe" for an unclosed
+// quote. Quoted, the splitter reads it as one argument whatever it holds (a path cannot
+// contain a double quote).
+std::string imagePathForService() { return "\"" + getExecutablePath() + "\""; }
 
 using ChangeConfig2W = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
 

@@ -1,7 +1,5 @@
 #include "launch/VmOptionFile.h"
 
-#include <algorithm>
-
 namespace karvo {
 namespace {
 
@@ -19,29 +17,28 @@ constexpr Directive Directives[] = {
 
 }  // namespace
 
-std::vector<std::string> optionFileChunks(std::string_view contents, std::size_t chunk) {
-    std::vector<std::string> chunks;
+std::vector<OptionFileLine> optionFileLines(std::string_view contents, std::size_t maxLength) {
+    std::vector<OptionFileLine> lines;
     std::size_t from = 0;
     while (from < contents.size()) {
-        const std::size_t lineFeed = contents.find('\n', from);
-        const std::size_t lineEnd =
-            lineFeed == std::string_view::npos ? contents.size() : lineFeed + 1;
-        const std::size_t end = std::min(lineEnd, from + chunk);
-        chunks.emplace_back(contents.substr(from, end - from));
-        from = end;
+        std::size_t end = contents.find('\n', from);
+        if (end == std::string_view::npos) end = contents.size();
+        const std::string_view text = contents.substr(from, end - from);
+        lines.push_back({text, text.size() > maxLength});
+        from = end + 1;
     }
-    return chunks;
+    return lines;
 }
 
-std::optional<std::string> optionLineText(std::string_view chunk) {
-    // A line reader hands over C strings: a NUL byte ends the text.
-    chunk = chunk.substr(0, chunk.find('\0'));
-    while (!chunk.empty() && (chunk.back() == '\r' || chunk.back() == '\n')) chunk.remove_suffix(1);
-    const std::size_t first = chunk.find_first_not_of(' ');
+std::optional<std::string> optionLineText(std::string_view line) {
+    // Lines are C strings to the VM: a NUL byte ends the text.
+    line = line.substr(0, line.find('\0'));
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    const std::size_t first = line.find_first_not_of(' ');
     if (first == std::string_view::npos) return std::nullopt;
-    chunk = chunk.substr(first, chunk.find_last_not_of(' ') - first + 1);
-    if (chunk[0] == '#') return std::nullopt;
-    return std::string(chunk);
+    line = line.substr(first, line.find_last_not_of(' ') - first + 1);
+    if (line[0] == '#') return std::nullopt;
+    return std::string(line);
 }
 
 OptionLine classifyOptionLine(std::string_view text) {

@@ -9,18 +9,23 @@
 
 namespace karvo {
 
-// A line is read with a buffer of this many characters; a longer physical line arrives as
-// several consecutive lines.
-inline constexpr std::size_t OptionLineChunk = 8191;
+// The longest physical line (without its line feed) an option file may hold. A longer
+// line is skipped whole: cut into pieces, its tail would reach the VM as options of its
+// own, so that a long value could smuggle in an option nobody wrote on a line.
+inline constexpr std::size_t MaxOptionLineLength = 8191;
 
-// The lines of a file's text-mode contents as a line reader with a chunk of at most
-// chunk characters delivers them (each ending after its line feed, if it has one).
-std::vector<std::string> optionFileChunks(std::string_view contents,
-                                          std::size_t chunk = OptionLineChunk);
+struct OptionFileLine {
+    std::string_view text;  // without its line feed; points into the file's contents
+    bool tooLong = false;   // longer than the limit: to be skipped, never cut
+};
 
-// The text a chunk contributes: line ends removed, leading and trailing spaces (only the
+// The physical lines of a file's text-mode contents, in order (line number = index + 1).
+std::vector<OptionFileLine> optionFileLines(std::string_view contents,
+                                            std::size_t maxLength = MaxOptionLineLength);
+
+// The text a line contributes: line ends removed, leading and trailing spaces (only the
 // space character) removed; nothing for an empty line or a "#" comment.
-std::optional<std::string> optionLineText(std::string_view chunk);
+std::optional<std::string> optionLineText(std::string_view line);
 
 enum class OptionLineKind { IncludeOptions, ClassPath, ClassPathPrefix, ClassPathSuffix, Option };
 

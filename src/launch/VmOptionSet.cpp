@@ -27,9 +27,17 @@ void VmOptionCollector::handleLine(const std::string* baseFile, const std::strin
     }
 }
 
-void VmOptionCollector::readFile(const std::string& contents, const std::string* path) {
-    for (const std::string& chunk : optionFileChunks(contents)) {
-        std::optional<std::string> text = optionLineText(chunk);
+void VmOptionCollector::readFile(const std::string& contents, const std::string* path,
+                                 const std::string& name) {
+    const std::vector<OptionFileLine> lines = optionFileLines(contents);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].tooLong) {
+            sources_.logError("vmoptions file " + name + " line " + std::to_string(i + 1) +
+                              " is longer than " + std::to_string(MaxOptionLineLength) +
+                              " characters; skipped");
+            continue;
+        }
+        std::optional<std::string> text = optionLineText(lines[i].text);
         if (!text) continue;
         if (!sources_.expand(*text)) {
             sources_.logError("vmoptions line " + *text + " is too long once expanded; skipped");
@@ -39,9 +47,10 @@ void VmOptionCollector::readFile(const std::string& contents, const std::string*
     }
 }
 
-void VmOptionCollector::readDefaultFile(const std::string& contents, const std::string& identity) {
+void VmOptionCollector::readDefaultFile(const std::string& contents, const std::string& path,
+                                        const std::string& identity) {
     reading_.push_back(identity);
-    readFile(contents, nullptr);
+    readFile(contents, nullptr, path);
     reading_.pop_back();
 }
 
@@ -73,7 +82,7 @@ void VmOptionCollector::include(const std::string* baseFile, const std::string& 
     const std::optional<std::string> contents = sources_.readIncluded(resolved, expanded);
     if (!contents) return;
     reading_.push_back(identity);
-    readFile(*contents, &resolved);
+    readFile(*contents, &resolved, resolved);
     reading_.pop_back();
 }
 

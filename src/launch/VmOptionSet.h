@@ -48,12 +48,13 @@ public:
     void handleLine(const std::string* baseFile, const std::string& text);
     // Every line of a file's contents; path is the file itself (its includes are resolved
     // against it), or nothing for the default file, whose includes go against the
-    // executable's directory.
-    void readFile(const std::string& contents, const std::string* path);
+    // executable's directory. name is how the log names the file.
+    void readFile(const std::string& contents, const std::string* path, const std::string& name);
 
-    // The option file beside the executable: its includes go against the executable's
-    // directory, and identity names it so that it cannot be included again.
-    void readDefaultFile(const std::string& contents, const std::string& identity);
+    // The option file at path beside the executable: its includes go against the
+    // executable's directory, and identity names it so that it cannot be included again.
+    void readDefaultFile(const std::string& contents, const std::string& path,
+                         const std::string& identity);
 
     void addOption(std::string option) { set_.options.push_back(std::move(option)); }
     VmOptionSet& result() { return set_; }

@@ -162,7 +162,7 @@ void buildVmInitArgs(JavaVMInitArgs& args, const std::vector<std::string>& launc
     if (defaultFile) {
         const std::string contents = readAll(defaultFile.get());
         defaultFile.reset();
-        collector.readDefaultFile(contents, normalizePath(defaultPath, false));
+        collector.readDefaultFile(contents, defaultPath, normalizePath(defaultPath, false));
     }
     collector.addOption(buildClassPath(collector.result()));
 

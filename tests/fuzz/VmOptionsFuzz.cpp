@@ -87,22 +87,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string defaultFile = fields.next();
     const std::vector<std::string> files = fields.rest();
 
-    // Chunks cover the text exactly, none longer than asked, and each ends at the latest
-    // after its line feed.
-    for (const std::size_t length : {chunk, OptionLineChunk}) {
+    // Lines cover the text exactly (joined by their line feeds); only lines over the limit
+    // are marked, and no line holds a line feed.
+    for (const std::size_t length : {chunk, MaxOptionLineLength}) {
         std::string joined;
-        for (const std::string& piece : optionFileChunks(defaultFile, length)) {
-            KARVO_FUZZ_CHECK(!piece.empty() && piece.size() <= length);
-            KARVO_FUZZ_CHECK(piece.find('\n') == std::string::npos ||
-                             piece.find('\n') == piece.size() - 1);
-            joined += piece;
-            if (const auto text = optionLineText(piece)) {
+        const auto lines = optionFileLines(defaultFile, length);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const OptionFileLine& line = lines[i];
+            KARVO_FUZZ_CHECK(line.tooLong == (line.text.size() > length));
+            KARVO_FUZZ_CHECK(line.text.find('\n') == std::string_view::npos);
+            if (i > 0) joined += '\n';
+            joined += line.text;
+            if (const auto text = optionLineText(line.text)) {
                 KARVO_FUZZ_CHECK(!text->empty() && text->front() != ' ' && text->back() != ' ');
                 KARVO_FUZZ_CHECK(text->front() != '#');
-                const OptionLine line = classifyOptionLine(*text);
-                KARVO_FUZZ_CHECK(text->ends_with(line.value));
+                const OptionLine option = classifyOptionLine(*text);
+                KARVO_FUZZ_CHECK(text->ends_with(option.value));
             }
         }
+        if (defaultFile.ends_with('\n')) joined += '\n';
         KARVO_FUZZ_CHECK(joined == defaultFile);
     }
 
@@ -122,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (const std::string& text : texts) collector.handleLine(nullptr, text);
         }
     }
-    collector.readDefaultFile(defaultFile, sources.identity(std::string(AppDirectory) +
-                                                            "karvo.vmoptions"));
+    const std::string defaultPath = std::string(AppDirectory) + "karvo.vmoptions";
+    collector.readDefaultFile(defaultFile, defaultPath, sources.identity(defaultPath));
     return 0;
 }

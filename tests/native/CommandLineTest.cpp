@@ -74,6 +74,10 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
          "Non-interactive"},
         {"unknown word still takes the name", "/frobnicate Y", Command::None, true, "Y"},
         {"tab does not end the word", "/status\tX", Command::None, true, std::nullopt},
+        {"tab after the switch separates", "/status non-interactive\tName", Command::Status,
+         false, "Name"},
+        {"tab between repeated switches", "/install non-interactive\tnon-interactive X",
+         Command::Install, false, "X"},
     };
     for (const auto& row : rows) {
         const ParsedCommand parsed = parseCommandTail(row.tail);

@@ -70,6 +70,20 @@ TEST(ConfigBlock, LocalizedGroupsFollowTheLocaleCode) {
     }
 }
 
+TEST(ConfigBlock, LauncherTextsEndAtNul) {
+    ConfigBlock block;
+    block.texts = {{123, std::string("-Da=1\0 -Db=2", 12)}, {124, std::string("\0x", 2)},
+                   {101, "Svc"}};
+    block.wides = {{20017, std::u16string(u"ab\0cd", 5)}};
+    ConfigTables tables = buildConfigTables(block, std::nullopt);
+    EXPECT_EQ(tables.texts.at(123).size(), 12u) << "the stored bytes stay for the packer";
+    endTextsAtNul(tables);
+    EXPECT_EQ(tables.texts.at(123), "-Da=1");
+    EXPECT_EQ(tables.texts.at(124), "");
+    EXPECT_EQ(tables.texts.at(101), "Svc");
+    EXPECT_EQ(tables.wides.at(20017), u"ab");
+}
+
 TEST(ConfigBlock, WriterAndReaderAgree) {
     ConfigBlock block;
     block.texts = {{101, "Svc"}, {2002, "2"}, {2003, "a.txt;lib\\b.bin"}};

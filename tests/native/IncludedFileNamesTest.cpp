@@ -52,6 +52,47 @@ TEST(IncludedFileNames, Safety) {
     for (const auto& row : rows) EXPECT_EQ(isSafeIncludedName(row.fileName), row.safe) << row.name;
 }
 
+TEST(IncludedFileNames, DeviceNames) {
+    struct Row {
+        const char* name;
+        const char* fileName;
+        bool device;
+    } rows[] = {
+        {"NUL alone", "NUL", true},
+        {"lower case", "nul", true},
+        {"with an extension", "con.txt", true},
+        {"with two extensions", "AUX.tar.gz", true},
+        {"blank before the extension", "PRN .txt", true},
+        {"in the file step", "lib\\COM1.txt", true},
+        {"in the directory step", "LPT9\\a.txt", true},
+        {"after a slash", "lib/nul", true},
+        {"COM0 is no device", "COM0", false},
+        {"COM10 is no device", "COM10.txt", false},
+        {"longer word", "CONSOLE.txt", false},
+        {"device word inside a name", "a.NUL", false},
+        {"plain name", "lib\\a.jar", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(namesDevice(row.fileName), row.device) << row.name;
+}
+
+TEST(IncludedFileNames, RepeatedNames) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> names;
+        std::optional<std::size_t> repeated;
+    } rows[] = {
+        {"distinct names", {"a.txt", "b.txt", "lib\\a.txt"}, std::nullopt},
+        {"same name in other case", {"a.txt", "b.txt", "A.TXT"}, 2},
+        {"directory in other case", {"lib\\x.jar", "LIB\\X.jar"}, 1},
+        {"either slash", {"lib\\x.jar", "lib/x.jar"}, 1},
+        {"trailing dot and blank dropped", {"a.txt", "a.txt. "}, 1},
+        {"first repeat counts", {"x", "y", "Y", "X"}, 2},
+        {"letters beyond ASCII are left to the caller", {"\xe9.txt", "\xc9.txt"}, std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(firstRepeatedIncludedName(row.names), row.repeated) << row.name;
+}
+
 TEST(IncludedFileNames, Directory) {
     EXPECT_EQ(includedNameDirectory("lib\\x.jar"), "lib");
     EXPECT_EQ(includedNameDirectory("a\\b\\c.jar"), "a");

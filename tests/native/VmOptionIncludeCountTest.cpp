@@ -15,6 +15,8 @@ using namespace karvo;
 
 namespace {
 
+const std::string AppOptions = "C:\\App\\app.vmoptions";
+
 class CountingSources final : public VmOptionSources {
 public:
     bool expand(std::string&) override { return true; }
@@ -95,7 +97,7 @@ TEST(VmOptionIncludeCount, TotalIncludesAreCapped) {
         sources.files = row.files;
         VmOptionCollector collector(sources);
         const auto start = std::chrono::steady_clock::now();
-        collector.readDefaultFile(row.defaultFile, "C:\\App\\app.vmoptions");
+        collector.readDefaultFile(row.defaultFile, AppOptions, AppOptions);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << row.name;
         EXPECT_EQ(sources.reads, row.reads) << row.name;
         EXPECT_EQ(collector.result().options.size(), row.options) << row.name;

@@ -8,29 +8,26 @@
 
 using namespace karvo;
 
-TEST(VmOptionFile, Chunks) {
+TEST(VmOptionFile, PhysicalLines) {
     struct Row {
         const char* name;
         std::string contents;
-        std::size_t chunk;
-        std::vector<std::string> expected;
+        std::size_t limit;
+        std::vector<std::pair<std::string, bool>> expected;  // text, too long
     } rows[] = {
-        {"lines keep their line feed", "a\nb\n", 10, {"a\n", "b\n"}},
-        {"last line without line feed", "a\nb", 10, {"a\n", "b"}},
-        {"long line split", "abcdefg\n", 3, {"abc", "def", "g\n"}},
-        {"line feed exactly after a full chunk", "abc\n", 3, {"abc", "\n"}},
+        {"lines without their line feed", "a\nb\n", 10, {{"a", false}, {"b", false}}},
+        {"last line without line feed", "a\nb", 10, {{"a", false}, {"b", false}}},
+        {"empty lines count", "\n\nc", 10, {{"", false}, {"", false}, {"c", false}}},
+        {"long line marked, not cut", "abcdefg\nxy\n", 3, {{"abcdefg", true}, {"xy", false}}},
+        {"line of exactly the limit", "abc\n", 3, {{"abc", false}}},
         {"empty file", "", 3, {}},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(optionFileChunks(row.contents, row.chunk), row.expected) << row.name;
-}
-
-TEST(VmOptionFile, PhysicalLineOfTheLimit) {
-    const std::string line(8191, 'x');
-    EXPECT_EQ(optionFileChunks(line + "\n").size(), 2u);
-    EXPECT_EQ(optionFileChunks(std::string(8190, 'x') + "\n").size(), 1u);
-    EXPECT_EQ(optionFileChunks(line + "y\n").size(), 2u);
-    EXPECT_EQ(optionFileChunks(line + "y\n")[1], "y\n");
+    for (const auto& row : rows) {
+        std::vector<std::pair<std::string, bool>> got;
+        for (const auto& line : optionFileLines(row.contents, row.limit))
+            got.emplace_back(std::string(line.text), line.tooLong);
+        EXPECT_EQ(got, row.expected) << row.name;
+    }
 }
 
 TEST(VmOptionFile, LineText) {
@@ -110,6 +107,8 @@ TEST(VmOptionFile, JArguments) {
 
 namespace {
 
+const std::string AppOptions = "C:\\App\\app.vmoptions";
+
 // Files by full path; resolve joins with the base file's directory like the launcher.
 class FakeSources final : public VmOptionSources {
 public:
@@ -156,7 +155,7 @@ TEST(VmOptionSet, FileLinesAndDirectives) {
         "   # comment\n\n-Xmx1g   \n-Dprop=a value\n\t#tabbed\n-classpath/a first\n-classpath/a "
         "second\n"
         "-classpath/p pre\n-classpath rep\n",
-        "C:\\App\\app.vmoptions");
+        AppOptions, AppOptions);
     const VmOptionSet& set = collector.result();
     EXPECT_EQ(set.options, (std::vector<std::string>{"-Xmx1g", "-Dprop=a value", "\t#tabbed"}));
     EXPECT_EQ(set.classPathSuffix, "second");
@@ -170,13 +169,56 @@ TEST(VmOptionSet, LinesAreExpandedAndOverlongOnesSkipped) {
     sources.variables["${DIR}"] = "C:\\d";
     VmOptionCollector collector(sources);
     collector.readDefaultFile("-Dx=${DIR}\n-D${BIG}\n-D${BIG}x\n-Xlast\n",
-                              "C:\\App\\app.vmoptions");
+                              AppOptions, AppOptions);
     const auto& options = collector.result().options;
     ASSERT_EQ(options.size(), 3u);
     EXPECT_EQ(options[0], "-Dx=C:\\d");
     EXPECT_EQ(options[1].size(), 8192u - 1);
     EXPECT_EQ(options[2], "-Xlast");
     EXPECT_EQ(sources.errors.size(), 1u);
+}
+
+// A line longer than the limit is dropped whole, wherever it stands and whatever it is:
+// no piece of it may reach the VM as an option or steer the class path.
+TEST(VmOptionSet, OverlongLinesAreSkippedWhole) {
+    const std::string fill = std::string(8184, 'x');
+    struct Row {
+        const char* name;
+        std::string defaultFile;
+        std::map<std::string, std::string> files;
+        std::vector<std::string> options;
+        std::vector<std::string> errors;
+        std::optional<std::string> classPath = std::nullopt;
+    } rows[] = {
+        {"a line of the limit is whole", "-Dlong=" + fill + "\n-Xafter\n", {},
+         {"-Dlong=" + fill, "-Xafter"}, {}},
+        {"one character more hides no option", "-Dlong=" + fill + "-Dinjected=1\n-Xafter\n", {},
+         {"-Xafter"},
+         {"vmoptions file C:\\App\\app.vmoptions line 1 is longer than 8191 characters; "
+          "skipped"}},
+        {"a very long line is one skipped line",
+         "-Xfirst\n-D" + std::string(100000, 'y') + "\n-Xafter", {}, {"-Xfirst", "-Xafter"},
+         {"vmoptions file C:\\App\\app.vmoptions line 2 is longer than 8191 characters; "
+          "skipped"}},
+        {"a long class path directive is skipped",
+         "-classpath " + fill + "-Dinjected=1\n", {}, {},
+         {"vmoptions file C:\\App\\app.vmoptions line 1 is longer than 8191 characters; "
+          "skipped"}},
+        {"an included file is named with its own line number",
+         "-include-options inc.vmo\n-Xafter\n",
+         {{"C:\\App\\inc.vmo", "-Xin\n\n-D" + fill + "-Dinjected=1\n"}},
+         {"-Xin", "-Xafter"},
+         {"vmoptions file C:\\App\\inc.vmo line 3 is longer than 8191 characters; skipped"}},
+    };
+    for (const auto& row : rows) {
+        FakeSources sources;
+        sources.files = row.files;
+        VmOptionCollector collector(sources);
+        collector.readDefaultFile(row.defaultFile, AppOptions, AppOptions);
+        EXPECT_EQ(collector.result().options, row.options) << row.name;
+        EXPECT_EQ(sources.errors, row.errors) << row.name;
+        EXPECT_EQ(collector.result().classPathReplacement, row.classPath) << row.name;
+    }
 }
 
 TEST(VmOptionSet, Includes) {
@@ -231,7 +273,7 @@ TEST(VmOptionSet, Includes) {
         FakeSources sources;
         sources.files = row.files;
         VmOptionCollector collector(sources);
-        collector.readDefaultFile(row.defaultFile, "C:\\App\\app.vmoptions");
+        collector.readDefaultFile(row.defaultFile, AppOptions, AppOptions);
         EXPECT_EQ(collector.result().options, row.options) << row.name;
         EXPECT_EQ(sources.errors.size(), row.errors) << row.name;
     }
@@ -245,7 +287,7 @@ TEST(VmOptionSet, IncludeDepthIsCapped) {
             "-X" + std::to_string(i) + "\n-include-options f" + std::to_string(i + 1) + ".vmo\n";
     }
     VmOptionCollector collector(sources);
-    collector.readDefaultFile("-include-options f0.vmo\n", "C:\\App\\app.vmoptions");
+    collector.readDefaultFile("-include-options f0.vmo\n", AppOptions, AppOptions);
     // The default file counts as the first level.
     EXPECT_EQ(collector.result().options.size(), MaxIncludeDepth - 1);
     EXPECT_EQ(sources.errors.size(), 1u);

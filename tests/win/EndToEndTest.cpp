@@ -275,6 +275,56 @@ TEST(EndToEnd, ServiceNameWithBlanks) {
     EXPECT_EQ(lines(stop.out).back(), "Service stopped");
 }
 
+// An apostrophe and no blank in the executable's directory: the service process splits the
+// command line the manager gives it, where an unquoted path would hold an unclosed quote.
+TEST(EndToEnd, ExecutableInADirectoryWithAnApostrophe) {
+    const std::string name = uniqueName("KarvoE2E");
+    RuntimeLayout layout("bob's", keysFor(name), "wait-stdin");
+    ASSERT_EQ(layout.directory().find(' '), std::string::npos);
+    InstalledService service(layout, name);
+    ASSERT_EQ(service.installResult().exitCode, 0u) << service.installResult().out;
+    const RunResult start = launcherCommand(layout, "/start");
+    EXPECT_EQ(start.exitCode, 0u) << start.out;
+    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
+    service.watch(childPid(layout));
+    EXPECT_EQ(layout.record().all("param"), expectedParameters(name));
+    const RunResult stop = launcherCommand(layout, "/stop");
+    EXPECT_EQ(lines(stop.out).back(), "Service stopped");
+    EXPECT_TRUE(layout.record().has("stdin", "0"));
+}
+
+// The child is started with the program path the service process was started with. A
+// drive-relative image path ("Z:dir\\svc.exe") finds the executable from the manager's
+// current directory, but no longer once the service process has moved to its configured
+// working directory: the child cannot be created, and the service stops with its own code.
+TEST(EndToEnd, ChildThatCannotBeCreatedStopsTheServiceWith5000) {
+    const std::string name = uniqueName("KarvoE2E");
+    RuntimeLayout layout("e2e_nochild", keysFor(name, {{Key::WorkingDirectory, "sub"}}),
+                         "wait-stdin");
+    ASSERT_TRUE(CreateDirectoryA((layout.directory() + "\\sub").c_str(), nullptr));
+    InstalledService service(layout, name);
+    ASSERT_EQ(service.installResult().exitCode, 0u) << service.installResult().out;
+    const std::string driveRelative = layout.executable().substr(0, 2) +
+                                      layout.executable().substr(3);
+    {
+        UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        UniqueService handle(manager ? OpenServiceA(manager.get(), name.c_str(),
+                                                    SERVICE_CHANGE_CONFIG)
+                                     : nullptr);
+        ASSERT_TRUE(handle);
+        ASSERT_TRUE(ChangeServiceConfigA(handle.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                         SERVICE_NO_CHANGE, driveRelative.c_str(), nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr));
+    }
+    ASSERT_EQ(startWithParameters(name, {}), 0u);
+    ASSERT_TRUE(waitForServiceState(name, SERVICE_STOPPED, StartTimeoutMs));
+    const auto status = queryService(name);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(status->dwServiceSpecificExitCode, 5000u);
+    EXPECT_FALSE(layout.record().has("pid"));
+}
+
 // The child's output is drained all the time, so a program that writes a lot never blocks.
 TEST(EndToEnd, LargeOutputDoesNotStall) {
     const std::string name = uniqueName("KarvoE2E");

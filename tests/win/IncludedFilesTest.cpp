@@ -6,6 +6,7 @@
 #include "config/ConfigBlock.h"
 #include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
+#include "config/Messages.h"
 #include "config/TempDirectory.h"
 #include "win/TestSupport.h"
 
@@ -211,7 +212,7 @@ TEST(IncludedFiles, TwoDirectoryLevelsEndWithInternalError) {
     EXPECT_TRUE(launcherDirectoriesIn(temp.path() + "\\tmp").empty());
 }
 
-TEST(IncludedFiles, NamesLeavingTheDirectoryAreRefusedBeforeWriting) {
+TEST(IncludedFiles, UnsafeNamesAreRefusedBeforeWriting) {
     struct Row {
         const char* name;
         const char* fileName;
@@ -220,6 +221,11 @@ TEST(IncludedFiles, NamesLeavingTheDirectoryAreRefusedBeforeWriting) {
         {"absolute path", "C:\\escaped.txt"},
         {"leading backslash", "\\escaped.txt"},
         {"later parent step", "lib\\..\\..\\escaped.txt"},
+        // A device would swallow the data and the launch would go on without the file.
+        {"device name", "NUL"},
+        {"device name with an extension in a directory", "lib\\COM1.txt"},
+        // The second file would silently replace the first.
+        {"the first name in other letter case", "OK.TXT"},
     };
     for (const auto& row : rows) {
         TempInScratch temp("unsafe-names", true);
@@ -228,8 +234,12 @@ TEST(IncludedFiles, NamesLeavingTheDirectoryAreRefusedBeforeWriting) {
                  {{Key::IncludedFileCount, "2"},
                   {Key::IncludedFileNames, std::string("ok.txt;") + row.fileName}},
                  {{"ok.txt", pattern(5, 4)}, {"other.txt", pattern(5, 5)}});
-        EXPECT_EXIT(extractIncludedFilesFrom(packed.path, packed.dataOffset),
-                    testing::ExitedWithCode(1), "")
+        EXPECT_EXIT(
+            {
+                setMessageBoxMode(false);
+                extractIncludedFilesFrom(packed.path, packed.dataOffset);
+            },
+            testing::ExitedWithCode(1), "error code: 11")
             << row.name;
         EXPECT_TRUE(entriesOf(temp.path() + "\\tmp").empty()) << row.name << ": nothing written";
         EXPECT_FALSE(readFile(temp.path() + "\\escaped.txt")) << row.name;

@@ -187,7 +187,8 @@ TEST(ServiceControl, InstallRegistersTheService) {
         EXPECT_EQ(registered->type, row.type) << row.name;
         EXPECT_EQ(registered->startType, row.startType) << row.name;
         EXPECT_EQ(registered->errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL)) << row.name;
-        EXPECT_EQ(registered->binaryPath, launcher.exe) << row.name;
+        // Always quoted, so that no character of the path can split it.
+        EXPECT_EQ(registered->binaryPath, "\"" + launcher.exe + "\"") << row.name;
         EXPECT_EQ(registered->dependencies, row.dependencies) << row.name;
         EXPECT_EQ(registered->description, row.description) << row.name;
     }

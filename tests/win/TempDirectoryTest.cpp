@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "config/LauncherConfig.h"
+#include "config/Messages.h"
 #include "config/TempDirectory.h"
 #include "win/TestSupport.h"
 
@@ -139,6 +141,36 @@ TEST(TempDirectory, LauncherTempDir) {
     EXPECT_EQ(directory.substr(directory.size() - 8), ".tmp_dir") << directory;
     EXPECT_TRUE(isDirectory(directory));
     setLauncherTempDir("");
+}
+
+// TMP names a file: no unique file can be made there, so the name is made up without a
+// file, and the launcher's directory below it cannot be created in five attempts either.
+TEST(TempDirectory, UnusableDirectoryEndsWithInternalError7) {
+    ScratchDir scratch("tmpfile");
+    const std::string notADirectory = scratch.file("file.txt");
+    ASSERT_TRUE(writeFile(notADirectory, "x"));
+    {
+        EnvironmentGuard environment;
+        environment.set("TMP", notADirectory);
+        environment.set("TEMP", notADirectory);
+        const std::string name = createTempFileName();
+        const std::string prefix = notADirectory + "\\kvo";
+        ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
+        const std::string number = name.substr(prefix.size());
+        EXPECT_FALSE(number.empty()) << name;
+        EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << name;
+        EXPECT_FALSE(isFile(name)) << "nothing is created";
+    }
+    // Set only inside the dying statement: the test framework needs a working TMP itself.
+    EXPECT_EXIT(
+        {
+            SetEnvironmentVariableA("TMP", notADirectory.c_str());
+            SetEnvironmentVariableA("TEMP", notADirectory.c_str());
+            installConfigForTesting(blockWith({}));
+            setMessageBoxMode(false);
+            createLauncherTempDir();
+        },
+        testing::ExitedWithCode(1), "error code: 7");
 }
 
 TEST(TempDirectory, EmptyDirectory) {

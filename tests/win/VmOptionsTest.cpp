@@ -130,6 +130,18 @@ TEST(VmOptions, AllSourcesInOrder) {
     EXPECT_EQ(options, expected);
 }
 
+// Neither a NUL inside a configured text nor an option line too long to read whole lets
+// a second option reach the VM.
+TEST(VmOptions, NoHiddenSecondOption) {
+    DefaultOptionFiles files;
+    ASSERT_TRUE(writeFile(exeBase() + ".vmoptions",
+                          "-Dlong=" + std::string(8184, 'x') + "-Dinjected=1\n-Xafter\n"));
+    LaunchSetup setup;
+    setup.keys = {{Key::VmArguments, std::string("-Da=1\0 -Db=2", 12)}};
+    EXPECT_EQ(build(setup, {}, {u"svc"}),
+              (std::vector<std::string>{"-Da=1", "-Xafter", "-Djava.class.path="}));
+}
+
 TEST(VmOptions, DefaultFileNames) {
     struct Row {
         const char* name;

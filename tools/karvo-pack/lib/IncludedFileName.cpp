@@ -1,8 +1,8 @@
 #include "IncludedFileName.h"
 
-#include <array>
-#include <cctype>
 #include <vector>
+
+#include "config/IncludedFileNames.h"
 
 namespace karvo::pack {
 namespace {
@@ -16,18 +16,6 @@ std::vector<std::string_view> parts(std::string_view name) {
         if (end == std::string_view::npos) return result;
         start = end + 1;
     }
-}
-
-bool isReservedDeviceName(std::string_view part) {
-    const auto stem = part.substr(0, part.find('.'));
-    std::string upper;
-    for (char c : stem) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    static constexpr std::array<std::string_view, 4> Fixed{"CON", "PRN", "AUX", "NUL"};
-    for (auto reserved : Fixed) {
-        if (upper == reserved) return true;
-    }
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-           upper[3] >= '1' && upper[3] <= '9';
 }
 
 }  // namespace
