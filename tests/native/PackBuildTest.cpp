@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "a password is never stored in the executable"},
         RefusalCase{"NegativeRestartDelay", "failure_restart_delay = -1",
                     "failure_restart_delay = -1 is not valid: give milliseconds"},
-        RefusalCase{"OutputSizeAsWord", "output_max_size = 'big'", "output_max_size = big is not valid"},
+        RefusalCase{"OutputSizeAsWord", "output_max_size = 'big'", "output_max_size = 'big' is not a number"},
         RefusalCase{"KeepingNoRolledFile", "output_keep = 0", "at least 1"},
         RefusalCase{"ErrorNamesItsLine", "service_name = 's'\n\nmain_class = 7", "bad.toml:3:"}),
     [](const auto& info) { return info.param.name; });
