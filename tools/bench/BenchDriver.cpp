@@ -54,11 +54,29 @@ double runTimed(const std::string& commandLine, const std::string& directory) {
     return took;
 }
 
-// The version cache, wherever the launcher may have written it (a service may see another
-// user's hive).
-void forgetVersions() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\norvale-soft\\karvo\\jvms");
-    RegDeleteTreeA(HKEY_USERS, ".DEFAULT\\SOFTWARE\\norvale-soft\\karvo\\jvms");
+// The version cache entries of the runtimes under one layout (their key names hold the
+// lower-cased path with "/" for "\\"), wherever the launcher may have written them: a
+// service may see another user's hive. The other layouts keep theirs.
+void forgetVersions(const std::string& layout) {
+    std::string marker = "/" + layout + "/";
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_USERS}) {
+        const std::string base = std::string(root == HKEY_USERS ? ".DEFAULT\\" : "") +
+                                 "SOFTWARE\\norvale-soft\\karvo\\jvms";
+        HKEY key;
+        if (RegOpenKeyExA(root, base.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
+        std::vector<std::string> doomed;
+        char name[1024];
+        for (DWORD index = 0;; ++index) {
+            DWORD length = sizeof name;
+            if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            if (std::string(name, length).find(marker) != std::string::npos)
+                doomed.emplace_back(name, length);
+        }
+        for (const std::string& subkey : doomed) RegDeleteTreeA(key, subkey.c_str());
+        RegCloseKey(key);
+    }
 }
 
 double host(const std::string& layout) {
@@ -188,11 +206,11 @@ int main(int argc, char** argv) {
         taken["host_log"] = loggedHost("host");
         taken["opts1k_log"] = loggedHost("opts1k");
         for (const char* n : {"1", "10", "50"}) {
-            forgetVersions();
+            forgetVersions(std::string("search") + n);
             taken[std::string("miss") + n] = host(std::string("search") + n);
             taken[std::string("hit") + n] = host(std::string("search") + n);
         }
-        forgetVersions();
+        forgetVersions("service");
         taken["cold"] = service.start();
         taken["stop"] = service.stop();
         taken["warm"] = service.start();
