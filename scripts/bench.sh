@@ -1,34 +1,127 @@
 #!/usr/bin/env bash
-# Prints size and speed figures of the launcher. Figures, not pass/fail: nothing here fails
-# because something is slow.
+# Prints one table of size and speed figures: metric, karvo, reference, ratio. Figures, not
+# pass/fail: nothing here fails because something is slow. README.md says what each row
+# means and which ratios the project aims for.
+#   BENCH_ROUNDS=N (default 5): interleaved rounds; every time is the median of N rounds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-work=$root/build/bench
+rounds=${BENCH_ROUNDS:-5}
+work=$root/build/bench/run
 rm -rf "$work" && mkdir -p "$work"
-
 template=build/win/karvo-service.exe
-echo "template size: $(stat -c %s $template) bytes"
+template64=build/win64/karvo-service.exe
+fixtures=build/win/fixtures
+winpath() { echo "Z:${1//\//\\}"; }
 
-cat > "$work/bench.toml" <<'TOML'
+# A packer built as users get it: optimised, without the sanitizers of the test build.
+cmake -S . -B build/pack-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DKARVO_NATIVE_SANITIZE=OFF >/dev/null || exit 1
+cmake --build build/pack-release --target karvo-pack >/dev/null || exit 1
+pack=build/pack-release/karvo-pack
+
+# runtime DIR [BANNER]: a fake runtime; with no banner it is a good one with the stand-in
+# jvm.dll (told by INI_TEXT what to do), with a banner its java.exe prints that version.
+runtime() {
+  mkdir -p "$1/bin"
+  cp "$fixtures/fakejava/java.exe" "$1/bin/java.exe"
+  if [ $# -gt 1 ]; then
+    printf 'banner=%s\n' "$2" > "$1/bin/fakejava.ini"
+  else
+    mkdir -p "$1/bin/client"
+    cp "$fixtures/fakejvm/jvm.dll" "$1/bin/client/jvm.dll"
+    printf '%s' "$INI_TEXT" > "$1/bin/client/fakejvm.ini"
+  fi
+}
+
+# layout NAME SEARCH_SEQUENCE: a configured svc.exe in its own directory.
+layout() {
+  mkdir -p "$work/$1"
+  cat > "$work/$1/svc.toml" <<TOML
 service_name = "KarvoBench"
 main_class = "com.example.Bench"
+min_java_version = "1.6"
+jre_search_sequence = [$2]
 TOML
-start=$(date +%s%N)
-for i in $(seq 20); do
-  build/native/karvo-pack build "$work/bench.toml" --template $template --out "$work/bench.exe" >/dev/null
+  "$pack" build "$work/$1/svc.toml" --template "$template" --out "$work/$1/svc.exe" >/dev/null ||
+    exit 1
+}
+
+INI_TEXT=$'script=return\n'
+layout host "'B.\\jre'"
+runtime "$work/host/jre"
+for lines in 1000 10000; do
+  name=opts$((lines / 1000))k
+  layout $name "'B.\\jre'"
+  runtime "$work/$name/jre"
+  for i in $(seq $lines); do echo "-Dbench.option$i=value $i"; done > "$work/$name/svc.vmoptions"
 done
-end=$(date +%s%N)
-echo "pack (native, 20 runs): $(( (end - start) / 20000000 )) ms per run"
-echo "configured executable size: $(stat -c %s "$work/bench.exe") bytes"
+for n in 1 10 50; do
+  sequence=""
+  for i in $(seq $n); do sequence+="'B.\\c$i',"; done
+  layout search$n "${sequence%,}"
+  for i in $(seq $((n - 1))); do runtime "$work/search$n/c$i" 'java version "1.5.0_22"'; done
+  runtime "$work/search$n/c$n"
+done
+INI_TEXT=$'script=wait-stdin\nrecord='"$(winpath "$work/service/jre/bin/client/fakejvm.record")"$'\n'
+layout service "'B.\\jre'"
+runtime "$work/service/jre"
+cp build/win/bench/bare-loader.exe "$work/"
+
+# Packing: the release packer against copying the template, 20 runs each.
+timeRuns() {
+  local start end
+  start=$(date +%s%N)
+  for _ in $(seq 20); do "$@" >/dev/null || return 1; done
+  end=$(date +%s%N)
+  echo $(((end - start) / 20000))  # microseconds per run
+}
+pack_us=$(timeRuns "$pack" build "$work/host/svc.toml" --template "$template" --out "$work/packed.exe")
+copy_us=$(timeRuns cp "$template" "$work/copied.exe")
 
 cat > "$work/measure.sh" <<SH
-set -u
 cd "$work"
-wine bench.exe /status >/dev/null 2>&1
-start=\$(date +%s%N)
-for i in \$(seq 20); do wine bench.exe /status >/dev/null 2>&1; done
-end=\$(date +%s%N)
-echo "status command under Wine (warm, 20 runs): \$(( (end - start) / 20000000 )) ms per run"
+timeout 570 wine "$root/build/win/bench/bench-driver.exe" '$(winpath "$work")' $rounds \
+  </dev/null >"$work/driver.out"
 SH
-scripts/with-wine.sh build/wine-bench-prefix build/win/wine-probe.exe 600 bash "$work/measure.sh"
+echo "bench: $rounds interleaved rounds under Wine (progress on stderr)" >&2
+scripts/with-wine.sh build/wine-bench-prefix build/win/wine-probe.exe 600 bash "$work/measure.sh" \
+  >&2 || { echo "bench: the driver failed" >&2; exit 1; }
+tr -d '\r' < "$work/driver.out" > "$work/medians.txt"
+get() { awk -v k="$1" '$1 == k { print $2 }' "$work/medians.txt"; }
+
+row() {  # metric karvo reference [unit]
+  awk -v m="$1" -v a="$2" -v b="$3" -v u="${4:-ms}" 'BEGIN {
+    r = (b + 0 > 0 && a + 0 >= 0) ? sprintf("%.2f", a / b) : "-";
+    printf "| %-60s | %12s | %12s | %6s |\n", m, a " " u, (b == "-" ? "-" : b " " u), r }'
+}
+sub() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a - b }'; }
+per() { awk -v a="$1" -v b="$2" -v n="$3" 'BEGIN { printf "%.1f", (a - b) / n }'; }
+
+host=$(get host)
+printf '| %-60s | %12s | %12s | %6s |\n' metric karvo reference ratio
+printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..62})" "$(printf -- '-%.0s' {1..14})" \
+  "$(printf -- '-%.0s' {1..14})" "--------"
+row "service start to main, cold cache (ref: warm)" "$(get cold)" "$(get warm)"
+row "service start to main, warm cache (ref: bare loader)" "$(get warm)" "$(get bare)"
+row "service stop to stopped" "$(get stop)" "-"
+row "Java host, cache hit, whole process (ref: bare loader)" "$host" "$(get bare)"
+row "vmoptions 1,000 lines, added to host (ref: aim)" "$(sub "$(get opts1k)" "$host")" 10
+row "vmoptions 10,000 lines, added to host (ref: aim)" "$(sub "$(get opts10k)" "$host")" 100
+row "vmoptions 10,000 vs 10 x 1,000 lines (linearity)" "$(sub "$(get opts10k)" "$host")" \
+  "$(awk -v a="$(get opts1k)" -v h="$host" 'BEGIN { printf "%.1f", 10 * (a - h) }')"
+row "vmoptions 1,000 lines, log on (ref: log off)" "$(sub "$(get opts1k_log)" "$(get host_log)")" \
+  "$(sub "$(get opts1k)" "$host")"
+for n in 1 10 50; do
+  row "search, cache miss, $n candidates: per candidate (ref: probe)" \
+    "$(per "$(get miss$n)" "$(get hit$n)" $n)" "$(get probe)"
+done
+for n in 10 50; do
+  row "search, cache hit, $n candidates: per further candidate" \
+    "$(per "$(get hit$n)" "$(get hit1)" $((n - 1)))" "-"
+done
+row "template size, 32-bit (ref: 300 KB)" "$(stat -c %s $template)" 307200 B
+if [ -f "$template64" ]; then
+  row "template size, 64-bit (ref: 350 KB)" "$(stat -c %s $template64)" 358400 B
+fi
+row "packing, release packer (ref: copying the template)" "$pack_us" "$copy_us" us

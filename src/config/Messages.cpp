@@ -9,6 +9,7 @@
 #include "config/MessageText.h"
 #include "config/PathOps.h"
 #include "support/Log.h"
+#include "support/SystemLibrary.h"
 
 namespace karvo {
 namespace {
@@ -29,7 +30,10 @@ void showMessage(const std::string& text) {
     const std::string composed = appendLogPath(text, logPath);
     if (MessageBoxes) {
         const std::string& title = getConfigString(Key::MessageTitle);
-        MessageBoxA(nullptr, composed.c_str(), title.c_str(), MB_ICONERROR | MB_OK);
+        using MessageBoxAFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+        static const auto messageBox = systemFunction<MessageBoxAFn>("user32.dll", "MessageBoxA");
+        if (messageBox)
+            messageBox(nullptr, composed.c_str(), title.c_str(), MB_ICONERROR | MB_OK);
     } else {
         std::fprintf(stderr, "%s\n", composed.c_str());
         std::fflush(stderr);

@@ -10,6 +10,7 @@
 #include "config/LauncherConfig.h"
 #include "config/PathText.h"
 #include "support/TextConv.h"
+#include "support/SystemLibrary.h"
 #include "support/TextLimits.h"
 #include "support/WinHandles.h"
 
@@ -36,7 +37,11 @@ std::string lowerCase(const std::string& path) {
     const UINT codePage = fileApiCodePage();
     std::u16string wide = toWide(path, codePage);
     if (wide.empty()) return path;
-    CharLowerBuffW(reinterpret_cast<wchar_t*>(wide.data()), static_cast<DWORD>(wide.size()));
+    // What the window library's CharLowerBuffW does, without loading that library: the
+    // user's language decides the lower case.
+    const int length = static_cast<int>(wide.size());
+    LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_LOWERCASE, reinterpret_cast<wchar_t*>(wide.data()),
+                 length, reinterpret_cast<wchar_t*>(wide.data()), length);
     bool usedDefault = false;
     std::string out = toNarrow(wide, codePage, &usedDefault);
     return usedDefault ? path : out;
@@ -51,17 +56,26 @@ std::optional<std::string> shellLongPathName(const std::string& path) {
         SetLastError(ERROR_BUFFER_OVERFLOW);
         return std::nullopt;
     }
+    using GetDesktopFolderFn = HRESULT(WINAPI*)(IShellFolder**);
+    using GetPathFromIDListFn = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, LPSTR);
+    using GetMallocFn = HRESULT(WINAPI*)(IMalloc**);
+    static const auto getDesktopFolder =
+        systemFunction<GetDesktopFolderFn>("shell32.dll", "SHGetDesktopFolder");
+    static const auto getPathFromIDList =
+        systemFunction<GetPathFromIDListFn>("shell32.dll", "SHGetPathFromIDListA");
+    static const auto getMalloc = systemFunction<GetMallocFn>("shell32.dll", "SHGetMalloc");
+    if (!getDesktopFolder || !getPathFromIDList || !getMalloc) return std::nullopt;
     IShellFolder* desktop = nullptr;
-    if (FAILED(SHGetDesktopFolder(&desktop))) return std::nullopt;
+    if (FAILED(getDesktopFolder(&desktop))) return std::nullopt;
     std::u16string wide = toWide(full, fileApiCodePage());
     LPITEMIDLIST item = nullptr;
     std::optional<std::string> result;
     if (SUCCEEDED(desktop->ParseDisplayName(
             nullptr, nullptr, reinterpret_cast<wchar_t*>(wide.data()), nullptr, &item, nullptr))) {
         char longPath[MAX_PATH];
-        if (SHGetPathFromIDListA(item, longPath)) result = longPath;
+        if (getPathFromIDList(item, longPath)) result = longPath;
         IMalloc* allocator = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&allocator))) {
+        if (SUCCEEDED(getMalloc(&allocator))) {
             allocator->Free(item);
             allocator->Release();
         }

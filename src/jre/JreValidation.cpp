@@ -235,8 +235,13 @@ bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
     startup.hStdOutput = nullptr;
     startup.hStdError = output.get();
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info)) {
+    // The Java host runs without a console, and a console program started from there would
+    // get a console of its own (a console host process, and under Wine a desktop process as
+    // well): two more process starts per probe for a window nobody sees. The banner goes to
+    // the file handle either way.
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                        NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &info)) {
         logMessage("Could not create process %s > %s (error %d)", commandLine.c_str(),
                    tempFile.c_str(), static_cast<int>(GetLastError()));
         output.reset();

@@ -38,12 +38,15 @@ bool expandLauncherVariables(std::string& text) {
     values.executableDirectory = resolvePath("");
     values.launcherTempDir = launcherTempDir();
     values.jvmHome = jvmHome();
-    values.systemTempDir = getTempDirectory();
+    // The system temporary directory and the environment are found out afresh for every
+    // text that refers to them, and only then: asking for them costs system calls (and log
+    // lines) that, paid for every line of a long option file, took far longer than the rest.
+    const LauncherVariableLookups lookups{getTempDirectory, environmentEntries};
     const auto log = [](const Replacement& replacement) {
         logMessage("expanding %s to %s in %s.", replacement.token.c_str(),
                    replacement.value.c_str(), replacement.text.c_str());
     };
-    if (!expandVariables(text, values, environmentEntries(), MaxTextLength, log)) {
+    if (!expandVariables(text, values, lookups, MaxTextLength, log)) {
         logError("expanding %s would exceed %d characters; left unexpanded", text.c_str(),
                  static_cast<int>(MaxTextLength));
         return false;

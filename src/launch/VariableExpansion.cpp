@@ -1,6 +1,7 @@
 #include "launch/VariableExpansion.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace karvo {
@@ -84,32 +85,73 @@ bool replaceAllOccurrences(std::string& text, std::string_view token, std::strin
         [&replacements](const Replacement& record) { replacements.push_back(record); });
 }
 
-bool expandVariables(std::string& text, const LauncherVariableValues& values,
-                     const std::vector<std::string>& environment, std::size_t maxLength,
-                     const ReplacementSink& sink) {
+namespace {
+
+using SystemTempDirSource = std::function<std::string_view()>;
+using EnvironmentSource = std::function<const std::vector<std::string>&()>;
+
+// Every token begins with "%" or "${", and a value is only ever inserted for a token found:
+// a text holding neither cannot change, and once no "${" is left no environment reference
+// can match. Values are fetched only for tokens present.
+bool expandWith(std::string& text, const LauncherVariableValues& values,
+                const SystemTempDirSource& systemTempDir, const EnvironmentSource& environment,
+                std::size_t maxLength, const ReplacementSink& sink) {
+    if (text.find('%') == std::string::npos && text.find("${") == std::string::npos) return true;
     std::string expanded = text;
     for (const FixedToken& fixed : FixedTokens) {
-        if (!replaceAllOccurrences(expanded, fixed.token, valueOf(fixed.source, values),
-                                   maxLength, sink)) {
-            return false;
-        }
+        if (expanded.find(fixed.token) == std::string::npos) continue;
+        const std::string_view value =
+            fixed.source == Source::SystemTemp ? systemTempDir() : valueOf(fixed.source, values);
+        if (!replaceAllOccurrences(expanded, fixed.token, value, maxLength, sink)) return false;
     }
-    for (const std::string& entry : environment) {
-        const std::size_t equals = entry.find('=');
-        // Entries without "=" are not variables; those with an empty name are the system's
-        // per-drive directories ("=C:=C:\\..."), which no configured text can mean.
-        if (equals == std::string::npos || equals == 0) continue;
-        const std::string_view name(entry.data(), equals);
-        const std::string_view value(entry.data() + equals + 1, entry.size() - equals - 1);
-        std::string token = "${" + std::string(name) + "}";
-        if (!replaceAllOccurrences(expanded, token, value, maxLength, sink)) return false;
-        if (!replaceAllOccurrences(expanded, upperCased(std::move(token)), value, maxLength,
-                                   sink)) {
-            return false;
+    if (expanded.find("${") != std::string::npos) {
+        for (const std::string& entry : environment()) {
+            const std::size_t equals = entry.find('=');
+            // Entries without "=" are not variables; those with an empty name are the
+            // system's per-drive directories ("=C:=C:\\..."), which no configured text can
+            // mean.
+            if (equals == std::string::npos || equals == 0) continue;
+            const std::string_view name(entry.data(), equals);
+            const std::string_view value(entry.data() + equals + 1, entry.size() - equals - 1);
+            std::string token = "${" + std::string(name) + "}";
+            if (!replaceAllOccurrences(expanded, token, value, maxLength, sink)) return false;
+            if (!replaceAllOccurrences(expanded, upperCased(std::move(token)), value, maxLength,
+                                       sink)) {
+                return false;
+            }
         }
     }
     text = std::move(expanded);
     return true;
+}
+
+}  // namespace
+
+bool expandVariables(std::string& text, const LauncherVariableValues& values,
+                     const std::vector<std::string>& environment, std::size_t maxLength,
+                     const ReplacementSink& sink) {
+    return expandWith(
+        text, values, [&values]() -> std::string_view { return values.systemTempDir; },
+        [&environment]() -> const std::vector<std::string>& { return environment; }, maxLength,
+        sink);
+}
+
+bool expandVariables(std::string& text, const LauncherVariableValues& values,
+                     const LauncherVariableLookups& lookups, std::size_t maxLength,
+                     const ReplacementSink& sink) {
+    std::optional<std::string> systemTempDir;
+    std::optional<std::vector<std::string>> environment;
+    return expandWith(
+        text, values,
+        [&]() -> std::string_view {
+            if (!systemTempDir) systemTempDir = lookups.systemTempDir();
+            return *systemTempDir;
+        },
+        [&]() -> const std::vector<std::string>& {
+            if (!environment) environment = lookups.environment();
+            return *environment;
+        },
+        maxLength, sink);
 }
 
 ExpansionResult expandVariables(std::string_view text, const LauncherVariableValues& values,

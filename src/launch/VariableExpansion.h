@@ -16,6 +16,14 @@ struct LauncherVariableValues {
     std::string systemTempDir;
 };
 
+// What costs system calls to find out, asked for only when a text refers to it: most texts
+// (a typical option line) hold no token at all, and a long option file would otherwise read
+// the environment block and the temporary directory once per line.
+struct LauncherVariableLookups {
+    std::function<std::string()> systemTempDir;
+    std::function<std::vector<std::string>()> environment;
+};
+
 // One replacement, for the log: the token, its value and the whole text afterwards.
 struct Replacement {
     std::string token;
@@ -44,6 +52,12 @@ ExpansionResult expandVariables(std::string_view text, const LauncherVariableVal
 // the records handed over before that stand.
 bool expandVariables(std::string& text, const LauncherVariableValues& values,
                      const std::vector<std::string>& environment, std::size_t maxLength,
+                     const ReplacementSink& sink);
+
+// The same with the system temporary directory and the environment block asked for when
+// first needed (values.systemTempDir is not used); each is asked at most once per call.
+bool expandVariables(std::string& text, const LauncherVariableValues& values,
+                     const LauncherVariableLookups& lookups, std::size_t maxLength,
                      const ReplacementSink& sink);
 
 // Replaces every occurrence of token, searching on after each inserted value. Hands over

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 
 #include "support/LogFormat.h"
 #include "support/TextConv.h"
@@ -15,10 +14,36 @@
 namespace karvo {
 namespace {
 
+// A critical section rather than std::mutex: the standard one brings the whole POSIX-threads
+// layer into the executable, for nothing a critical section cannot do. It is never deleted,
+// as the state that holds it is never destroyed.
+class LogLock {
+public:
+    LogLock() { InitializeCriticalSection(&section_); }
+    LogLock(const LogLock&) = delete;
+    LogLock& operator=(const LogLock&) = delete;
+    void lock() { EnterCriticalSection(&section_); }
+    void unlock() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+class LogLockGuard {
+public:
+    explicit LogLockGuard(LogLock& lock) : lock_(lock) { lock_.lock(); }
+    LogLockGuard(const LogLockGuard&) = delete;
+    LogLockGuard& operator=(const LogLockGuard&) = delete;
+    ~LogLockGuard() { lock_.unlock(); }
+
+private:
+    LogLock& lock_;
+};
+
 // Everything the log keeps for the life of the process, guarded by one lock: the service
 // process logs from three threads.
 struct LogState {
-    std::mutex lock;
+    LogLock lock;
     bool decided = false;
     std::optional<std::string> path;
     std::FILE* file = nullptr;
@@ -101,7 +126,7 @@ void initialise(LogState& log) {
 
 void writeLine(const char* prefix, const char* format, va_list args) {
     LogState& log = state();
-    std::lock_guard<std::mutex> guard(log.lock);
+    LogLockGuard guard(log.lock);
     initialise(log);
     if (!log.file) return;
     const std::string text = formatLogText(format, args, ansiText);
@@ -130,7 +155,7 @@ void logError(const char* format, ...) {
 
 std::optional<std::string> getLogFilePath() {
     LogState& log = state();
-    std::lock_guard<std::mutex> guard(log.lock);
+    LogLockGuard guard(log.lock);
     initialise(log);
     if (log.file) {
         std::fclose(log.file);

@@ -159,3 +159,55 @@ TEST(LauncherVariables, RecordsHandedOverAsTheyHappen) {
         }
     }
 }
+
+// The temporary directory and the environment are asked for only by a text that refers to
+// them, at most once per text, and the result is what the given values would give.
+TEST(LauncherVariables, LookupsAskedOnlyWhenReferenced) {
+    struct Row {
+        const char* name;
+        const char* text;
+        const char* expected;
+        int tempDirAsks;
+        int environmentAsks;
+    } rows[] = {
+        {"plain option asks for nothing", "-Xmx512m", "-Xmx512m", 0, 0},
+        {"a lone dollar or brace asks for nothing", "a$b{c}", "a$b{c}", 0, 0},
+        {"fixed token alone asks for nothing", "%KARVO_EXEDIR%x", "C:\\App\\x", 0, 0},
+        {"percent sign without a token asks for nothing", "100%", "100%", 0, 0},
+        {"system temp asked once for two references", "${launcher:sys.tempDir};${launcher:sys.tempDir}",
+         "C:\\Temp\\;C:\\Temp\\", 1, 0},
+        {"environment reference asks the environment once", "${A}${A}", "aa", 0, 1},
+        {"unknown reference still asks the environment", "${NOPE}", "${NOPE}", 0, 1},
+        {"reference made by an earlier value is found", "${B}", "C:\\Temp\\", 0, 1},
+        {"exe dir value holding a reference", "%TESSEL_EXEDIR%", "C:\\App\\", 0, 0},
+    };
+    for (const auto& row : rows) {
+        int tempDirAsks = 0, environmentAsks = 0;
+        const std::vector<std::string> environment{"A=a", "B=${C}", "C=C:\\Temp\\"};
+        const LauncherVariableLookups lookups{
+            [&] {
+                ++tempDirAsks;
+                return std::string("C:\\Temp\\");
+            },
+            [&] {
+                ++environmentAsks;
+                return environment;
+            }};
+        LauncherVariableValues values = Values;
+        values.systemTempDir = "not used";
+        std::string text = row.text;
+        std::vector<Replacement> lazyRecords;
+        ASSERT_TRUE(expandVariables(text, values, lookups, 8191,
+                                    [&](const Replacement& r) { lazyRecords.push_back(r); }))
+            << row.name;
+        EXPECT_EQ(text, row.expected) << row.name;
+        EXPECT_EQ(tempDirAsks, row.tempDirAsks) << row.name;
+        EXPECT_EQ(environmentAsks, row.environmentAsks) << row.name;
+        // Asking lazily changes nothing in the outcome or in what the log is told.
+        const ExpansionResult eager = expandVariables(row.text, Values, environment, 8191);
+        EXPECT_EQ(text, eager.text) << row.name;
+        ASSERT_EQ(lazyRecords.size(), eager.replacements.size()) << row.name;
+        for (std::size_t i = 0; i < lazyRecords.size(); ++i)
+            EXPECT_EQ(lazyRecords[i].text, eager.replacements[i].text) << row.name;
+    }
+}

@@ -104,6 +104,12 @@ void writeConfiguredExe(const std::string& path, const ConfigBlock& block,
 
 namespace {
 
+// The launcher loads the window library only to show a message. Under Wine a process's first
+// use of it connects to the desktop and may start the desktop process, which then inherits
+// whatever the process has open at that moment, such as the stream a death test captures
+// (its temporary file could then not be removed). The test program connects once, at start.
+const bool DesktopConnected = GetDesktopWindow() != nullptr;
+
 std::string environmentBlock(const RunOptions& options) {
     std::map<std::string, std::string, std::less<>> merged;
     // Windows keeps variable names case-insensitively; keep the first spelling seen.
