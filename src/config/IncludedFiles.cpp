@@ -89,9 +89,16 @@ int extractIncludedFile(HANDLE executable, const std::string& target) {
 
 // The names with their letters upper-cased as the ANSI code page does it, so that letters
 // beyond ASCII also count as one name in either case, as they do for the file system.
+// Kernel32's mapping rather than the user-interface library's: the launcher does not load
+// that library on every start for one comparison.
 std::vector<std::string> upperCasedNames(std::vector<std::string> names) {
     for (std::string& name : names) {
-        if (!name.empty()) CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+        if (name.empty()) continue;
+        std::string upper(name.size(), '\0');
+        const int length = static_cast<int>(name.size());
+        if (LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, name.data(), length, upper.data(),
+                         length) == length)
+            name = std::move(upper);
     }
     return names;
 }

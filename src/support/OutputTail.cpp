@@ -6,7 +6,7 @@ namespace karvo {
 // the kept text begins at the start of a line.
 void OutputTail::append(const char* data, std::size_t size) {
     if (capacity_ == 0 || size == 0) return;
-    std::lock_guard<std::mutex> hold(lock_);
+    Hold hold(lock_);
     if (size > capacity_) {
         kept_.assign(data + (size - capacity_ - 1), capacity_ + 1);
         return;
@@ -20,7 +20,7 @@ std::vector<std::string> OutputTail::lines() const {
     std::string text;
     bool startsMidLine = false;
     {
-        std::lock_guard<std::mutex> hold(lock_);
+        Hold hold(lock_);
         if (kept_.size() > capacity_) {
             const std::size_t from = kept_.size() - capacity_;
             startsMidLine = kept_[from - 1] != '\n';

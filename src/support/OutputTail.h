@@ -2,8 +2,8 @@
 // fails the reason it printed can be shown to an administrator. Appending is cheap and never
 // waits on anything but the short lock, so the drain that feeds it never stalls the program.
 #pragma once
+#include <atomic>
 #include <cstddef>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +23,23 @@ public:
     std::vector<std::string> lines() const;
 
 private:
-    mutable std::mutex lock_;
+    // A spin lock rather than std::mutex: the lock is held only while a few kilobytes are
+    // copied, and std::mutex would bring the POSIX-threads layer into the launcher.
+    class Hold {
+    public:
+        explicit Hold(std::atomic_flag& flag) : flag_(flag) {
+            while (flag_.test_and_set(std::memory_order_acquire)) {
+            }
+        }
+        ~Hold() { flag_.clear(std::memory_order_release); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        std::atomic_flag& flag_;
+    };
+
+    mutable std::atomic_flag lock_ = ATOMIC_FLAG_INIT;
     std::size_t capacity_;
     std::string kept_;
 };
