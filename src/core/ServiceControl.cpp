@@ -134,14 +134,14 @@ int installService(int startType, bool interactive) {
         std::printf("Could not create service: the account '%s' cannot be used (%.*s).\n",
                     configuredAccount.c_str(), static_cast<int>(AcceptedServiceAccounts.size()),
                     AcceptedServiceAccounts.data());
-        return 1;
+        return CommandExit::Failed;
     }
     uninstallService(false);
 
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         std::printf("Could not open SCManager.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     // Created through the wide call, with the texts converted exactly as the ANSI call
     // would convert them: Wine's ANSI call keeps only the first name of a dependency list.
@@ -163,7 +163,7 @@ int installService(int startType, bool interactive) {
         account->name.empty() ? nullptr : wideChars(wideAccount), nullptr));
     if (!service) {
         std::printf("Could not create service.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     setServiceDescription(service.get());
     if (applyInstallOptions(service.get(), startType) != 0) {
@@ -171,13 +171,13 @@ int installService(int startType, bool interactive) {
         // look installed and fail them later.
         DeleteService(service.get());
         std::printf("Could not create service.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     // Without its source the events still arrive, but the Event Viewer cannot show their text.
     if (!registerEventSource(serviceName()))
         std::printf("Could not register the event log source.\n");
     std::printf("Installed service '%s'.\n", name());
-    return 0;
+    return CommandExit::Done;
 }
 
 int uninstallService(bool verbose) {
@@ -186,29 +186,29 @@ int uninstallService(bool verbose) {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         if (verbose) std::printf("Could not open SCManager.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     UniqueService service(OpenServiceA(manager.get(), name(), DELETE));
     if (!service || !DeleteService(service.get())) {
         if (verbose) std::printf("Could not delete service.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     removeEventSource(serviceName());
     if (verbose) std::printf("Uninstalled service '%s'.\n", name());
-    return 0;
+    return CommandExit::Done;
 }
 
 int startInstalledService() {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         std::printf("Could not open SCManager.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     UniqueService service(
         OpenServiceA(manager.get(), name(), SERVICE_START | SERVICE_QUERY_STATUS));
     if (service && StartServiceA(service.get(), 0, nullptr)) {
         std::printf("Starting service '%s'.\n", name());
-        return 0;
+        return CommandExit::Done;
     }
     DWORD error = GetLastError();
     // A service that is still stopping counts as running for the manager; calling that
@@ -219,38 +219,38 @@ int startInstalledService() {
         std::fflush(stdout);
         if (!waitForServiceStop(service.get())) {
             std::printf("Could not start service: it is still stopping.\n");
-            return 1;
+            return CommandExit::Failed;
         }
         if (StartServiceA(service.get(), 0, nullptr)) {
             std::printf("Starting service '%s'.\n", name());
-            return 0;
+            return CommandExit::Done;
         }
         error = GetLastError();
     }
     if (error == ERROR_SERVICE_ALREADY_RUNNING) {
         std::printf("Service is already running.\n");
-        return 0;
+        return CommandExit::Done;
     }
     std::printf("Could not start service. Error code: %d\n", static_cast<int>(error));
-    return 1;
+    return CommandExit::Failed;
 }
 
 int stopInstalledService(bool verbose) {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         if (verbose) std::printf("Could not open SCManager.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     UniqueService service(
         OpenServiceA(manager.get(), name(), SERVICE_STOP | SERVICE_QUERY_STATUS));
     if (!service) {
         if (verbose) std::printf("Could not stop service.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     SERVICE_STATUS status;
     if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
         reportStopWait(service.get());
-        return 0;
+        return CommandExit::Done;
     }
     const DWORD error = GetLastError();
     // A stop already under way (another command, the system) refuses a second request;
@@ -259,14 +259,14 @@ int stopInstalledService(bool verbose) {
                                                           : currentState(service.get());
     if (state == SERVICE_STOP_PENDING) {
         reportStopWait(service.get());
-        return 0;
+        return CommandExit::Done;
     }
     if (state == SERVICE_STOPPED) {
         std::printf("Service is already stopped.\n");
-        return 0;
+        return CommandExit::Done;
     }
     if (verbose) std::printf("Could not stop service.\n");
-    return 1;
+    return CommandExit::Failed;
 }
 
 bool waitForServiceStop(SC_HANDLE service) {
@@ -281,14 +281,14 @@ int queryServiceState() {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         std::printf("Could not open SCManager.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     UniqueService service(
         OpenServiceA(manager.get(), name(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     SERVICE_STATUS status;
     if (!service || !QueryServiceStatus(service.get(), &status)) {
         std::printf("Could not get status.\n");
-        return 1;
+        return CommandExit::Failed;
     }
     const bool running = status.dwCurrentState == SERVICE_RUNNING;
     std::printf(running ? "Running.\n" : "Not running.\n");
@@ -310,10 +310,10 @@ int queryServiceState() {
         const DWORD error = GetLastError();
         std::printf("Could not get config (%d, %d).\n", static_cast<int>(error),
                     static_cast<int>(needed));
-        return 1;
+        return CommandExit::Failed;
     }
     if (config->dwStartType == SERVICE_AUTO_START) std::printf("%s.\n", "Auto-start");
-    return running ? 0 : 3;
+    return running ? CommandExit::Done : CommandExit::NotRunning;
 }
 
 }  // namespace karvo

@@ -9,19 +9,26 @@
 
 namespace karvo {
 
+// Exit codes of the service-control commands.
+namespace CommandExit {
+inline constexpr int Done = 0;        // the command did what it was asked (or found it done)
+inline constexpr int Failed = 1;      // it could not; the line before says why
+inline constexpr int NotRunning = 3;  // status only: the service exists but is not running
+}  // namespace CommandExit
+
 // startType: SERVICE_AUTO_START (2) or SERVICE_DEMAND_START (3). An existing service of
 // the same name is stopped and deleted first, unless the configured account cannot be
-// used. Registers the account, delayed start and failure actions when configured. 0 or 1.
+// used. Registers the account, delayed start and failure actions when configured.
 int installService(int startType, bool interactive);
-// Stops the service first. Failure lines only when verbose. 0 or 1.
+// Stops the service first. Failure lines only when verbose.
 int uninstallService(bool verbose);
-// 0 also when the service is already running. A service still stopping is waited for
+// Done also when the service is already running. A service still stopping is waited for
 // (as long as its stop makes progress) and then started.
 int startInstalledService();
-// 0 also when the service is already stopped or the wait for the stop gave up. A stop
+// Done also when the service is already stopped or the wait for the stop gave up. A stop
 // already under way is waited for like one this command asked for.
 int stopInstalledService(bool verbose);
-// 0 running, 3 not running, 1 error.
+// Done when running, NotRunning when not, Failed when it cannot be asked.
 int queryServiceState();
 
 // True when the service reached the stopped state before its wait hint ran out.

@@ -169,29 +169,33 @@ bool waitForChild(HANDLE child, std::uint32_t stopTimeoutSeconds) {
     return true;
 }
 
+enum class PipeEnd { Read, Write };
+
+// A pipe for the child: both ends are created inheritable, then the end this process keeps
+// (`ours`) is made private again, so the child holds only its own end and sees the pipe
+// close when this process closes ours. `errorTag` tells the two pipes apart in the log.
+bool createChildPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd, PipeEnd ours,
+                     const char* errorTag) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!CreatePipe(readEnd.receive(), writeEnd.receive(), &inheritable, 0)) {
+        logMessage("CreatePipe error%s (%d)", errorTag, lastError());
+        return false;
+    }
+    if (!SetHandleInformation(ours == PipeEnd::Read ? readEnd.get() : writeEnd.get(),
+                              HANDLE_FLAG_INHERIT, 0)) {
+        logMessage("SetHandleInformation error%s (%d)", errorTag, lastError());
+        return false;
+    }
+    return true;
+}
+
 // Starts the child once and waits for it to end. When it cannot be started the service
 // has been reported stopped with the reason, and started is false.
 ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settings) {
     ChildRun run;
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     UniqueHandle outputRead, outputWrite, controlRead, controlWrite;
-    if (!CreatePipe(outputRead.receive(), outputWrite.receive(), &inheritable, 0)) {
-        logMessage("CreatePipe error (%d)", lastError());
-        reportFailedStart(SupervisorFailure::Pipes);
-        return run;
-    }
-    if (!SetHandleInformation(outputRead.get(), HANDLE_FLAG_INHERIT, 0)) {
-        logMessage("SetHandleInformation error (%d)", lastError());
-        reportFailedStart(SupervisorFailure::Pipes);
-        return run;
-    }
-    if (!CreatePipe(controlRead.receive(), controlWrite.receive(), &inheritable, 0)) {
-        logMessage("CreatePipe error 2 (%d)", lastError());
-        reportFailedStart(SupervisorFailure::Pipes);
-        return run;
-    }
-    if (!SetHandleInformation(controlWrite.get(), HANDLE_FLAG_INHERIT, 0)) {
-        logMessage("SetHandleInformation error 2 (%d)", lastError());
+    if (!createChildPipe(outputRead, outputWrite, PipeEnd::Read, "") ||
+        !createChildPipe(controlRead, controlWrite, PipeEnd::Write, " 2")) {
         reportFailedStart(SupervisorFailure::Pipes);
         return run;
     }
