@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t Text = MaxTextLength;
 
-constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
+constexpr std::array<ConfigKeyInfo, 42> KeyTable{{
     {Key::ServiceName, KeyKind::Text, "service_name", Text, '\0', "",
      "service name, also the display name"},
     {Key::PassStdErrFile, KeyKind::Flag, "redirect_stderr", Text, '\0', "",
@@ -86,10 +86,18 @@ constexpr std::array<ConfigKeyInfo, 40> KeyTable{{
      Text, '\0',
      "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE.",
      "the runtime named by a variable does not load; {0} is the variable"},
+    {Key::MessageJavaHomeVariableBroken64, KeyKind::Text, "message_java_home_variable_broken_64",
+     Text, '\0',
+     "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE.",
+     "the 64-bit launcher's form of message_java_home_variable_broken"},
     {Key::MessageJvmDamaged, KeyKind::Text, "message_jvm_damaged", Text, '\0',
      "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
      "to an installed 32-bit JDK or JRE.",
      "the runtime found in a directory does not load; {0} is the location"},
+    {Key::MessageJvmDamaged64, KeyKind::Text, "message_jvm_damaged_64", Text, '\0',
+     "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
+     "to an installed 64-bit JDK or JRE.",
+     "the 64-bit launcher's form of message_jvm_damaged"},
     {Key::Flavour, KeyKind::Text, "flavour", 1, '\0', "",
      "product flavour: t for tessel, anything else karvo"},
     {Key::IncludedFileCount, KeyKind::Int, "included_file_count", Text, '\0', "",

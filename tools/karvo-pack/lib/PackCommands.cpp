@@ -123,7 +123,8 @@ int build(const std::vector<std::string>& arguments, std::ostream& out, std::ost
     writeAtomically(output, bytes);
 
     for (const auto& warning : input.warnings) err << "karvo-pack: warning: " << warning << "\n";
-    out << "wrote " << utf8FromPath(output) << ": " << bytes.size() << " bytes (configuration "
+    out << "wrote " << utf8FromPath(output) << ": " << bytes.size() << " bytes ("
+        << launcherWidthLine(readPeMachine(templateBytes)) << "; configuration "
         << bytes.size() - templateBytes.size() << " bytes, " << input.files.size()
         << " included files)\n";
     return ExitSuccess;
@@ -160,12 +161,14 @@ int inspect(const std::vector<std::string>& arguments, std::ostream& out, std::o
         return ExitUsage;
     }
     const auto executable = pathFromUtf8(line->positional[0]);
-    const auto read = readPackedExecutable(readBinary(executable, "executable"));
+    const auto bytes = readBinary(executable, "executable");
+    const auto read = readPackedExecutable(bytes);
     if (read.problem != ReadProblem::None)
         throw PackError(utf8FromPath(executable) + " " + read.message);
 
     DescribeOptions options;
     options.executableName = utf8FromPath(executable.filename());
+    options.machine = readPeMachine(bytes);
     if (line->options.count("--extract")) {
         options.extractDirectory = std::filesystem::absolute(pathFromUtf8(line->options.at("--extract")));
         extract(read.configuration, *options.extractDirectory);

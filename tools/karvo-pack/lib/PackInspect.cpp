@@ -95,6 +95,7 @@ public:
     Description print() {
         checkLayout();
         out_ += "# Configuration of " + options_.executableName + ", as karvo-pack inspect reads it.\n";
+        if (options_.machine) out_ += "# " + launcherWidthLine(*options_.machine) + "\n";
         printTopLevel();
         printMessages();
         printRaw();
@@ -225,6 +226,14 @@ private:
 };
 
 }  // namespace
+
+std::string launcherWidthLine(const PeMachineInfo& machine) {
+    if (const int bits = peMachineBits(machine)) {
+        const std::string width = std::to_string(bits) + "-bit";
+        return width + " launcher: it loads " + width + " Java runtimes only";
+    }
+    return "not a launcher of karvo's widths (" + describePeMachine(machine) + ")";
+}
 
 Description describeConfiguration(const PackedConfiguration& config,
                                   const DescribeOptions& options) {
