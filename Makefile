@@ -2,14 +2,15 @@
 #   make build  - the launcher templates (32-bit in build/win, 64-bit in build/win64), the
 #                 packer, the runtime jar, the test programs
 #   make test   - every test: native (sanitized) and Windows (under Wine)
-#   make demo   - pack a sample service, run it through the Service Control Manager under Wine
+#   make demo   - pack a sample service, run it through the Service Control Manager under Wine,
+#                 with the 32-bit and then the 64-bit launcher (make demo64: only the 64-bit one)
 SHELL := /bin/bash
 NATIVE := build/native
 WIN := build/win
 WIN64 := build/win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build build-native build-win build-win64 build-java test test-native test-win demo demo64 bench clean
+.PHONY: all bootstrap build build-native build-win build-win64 build-java test test-native test-win demo demo64 demo64-run bench clean
 
 all: build
 
@@ -50,6 +51,14 @@ test-win: bootstrap build-win build-win64
 
 demo: build
 	@bash scripts/demo.sh
+	@$(MAKE) --no-print-directory demo64-run
+
+demo64: build
+	@$(MAKE) --no-print-directory demo64-run
+
+demo64-run:
+	@WIN=$(WIN64) DEMO_ARCH=win64 DEMO_DIR=build/demo64 DEMO_PREFIX=build/wine-demo-prefix64 \
+	  bash scripts/demo.sh
 
 bench: build
 	@bash scripts/bench.sh
