@@ -130,3 +130,42 @@ TEST(JvmWidth, SearchSkipsRuntimesOfTheOtherWidth) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JvmWidth, EachBuildShowsItsFormOfAWidthMessage) {
+    struct Row {
+        const char* name;
+        const char* form64;    // message 1020 as stored in the block
+        const char* expected;  // "{bits}" is the build's width
+    } rows[] = {
+        {"both forms given: the build's own", "dir64 {0}", "dir{bits} "},
+        // A block written without the packer's defaults may lack the 64-bit form; an empty
+        // box would tell the user nothing.
+        {"64-bit form empty: the 32-bit form", "", "dir32 "},
+    };
+    for (const auto& row : rows) {
+        ScratchDir dir("jvmwidthmsg");
+        JreTestEnvironment environment;
+        environment.forgetCacheBelow(dir.path());
+        ScopedVariable path("PATH", environmentVariable("PATH").c_str());
+        ScopedVariable home("KARVO_JAVA_HOME", nullptr), tessel("TESSEL_JAVA_HOME", nullptr);
+        makeJavaRuntime(dir.file("rt"), bannerFor("1.8.0"));
+        // Loads, but lacks the entry point: the runtime found in a directory is damaged.
+        const std::string library = dir.file("rt\\bin\\client\\jvm.dll");
+        copyFixture("jvmvariants", "noexports.dll", library);
+        installConfigForTesting(blockWith({{Key::SearchSequence, fill("B{dir}\\rt", dir)},
+                                           {Key::MessageJvmDamaged, "dir32 {0}"},
+                                           {Key::MessageJvmDamaged64, row.form64}}));
+        setMessageBoxMode(false);
+
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadDLL(true)) << row.name;
+        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string expected = withWidth(row.expected, "") + fill("{dir}\\rt", dir);
+        EXPECT_EQ(lines(err).empty() ? "" : lines(err).front(), expected) << row.name;
+        if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
+    }
+}
+
+}  // namespace
