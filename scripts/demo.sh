@@ -4,13 +4,15 @@
 # what it answered.
 #   demo.sh                       (after make build)
 # NATIVE, WIN, DEMO_DIR and DEMO_PREFIX override the build directories, where the demo
-# service is written, and the prefix.
+# service is written, and the prefix; DEMO_ARCH=win64 (with WIN=build/win64) runs the 64-bit
+# build in a 64-bit prefix, as `make demo64` does.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 native=${NATIVE:-build/native}
 win=${WIN:-build/win}
 prefix=${DEMO_PREFIX:-build/wine-demo-prefix}
+arch=${DEMO_ARCH:-win32}
 demo_dir=$(realpath -m "${DEMO_DIR:-build/demo}")
 exe=$demo_dir/karvo-demo.exe
 
@@ -111,7 +113,7 @@ echo "\$ karvo-pack build examples/demo-service.toml --template $win/karvo-servi
 echo "\$ karvo-pack inspect ${exe#$root/}"
 "$native/karvo-pack" inspect "$exe" || exit 1
 
-echo "== a stand-in Java runtime in ${demo_dir#$root/}/jre"
+echo "== a stand-in Java runtime of the launcher's width in ${demo_dir#$root/}/jre"
 mkdir -p "$demo_dir/jre/bin/client"
 cp "$win/fixtures/fakejava/java.exe" "$demo_dir/jre/bin/java.exe" || exit 1
 cp "$win/fixtures/fakejvm/jvm.dll" "$demo_dir/jre/bin/client/jvm.dll" || exit 1
@@ -123,4 +125,4 @@ echo "== the service under Wine"
 export exe record
 # The service finds the runtime through the first entry of its search sequence, the jre
 # folder beside the executable.
-scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash "$0" --steps
+scripts/with-wine.sh --arch="$arch" "$prefix" "$win/wine-probe.exe" 600 bash "$0" --steps

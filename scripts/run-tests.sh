@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Runs the native tests, then the Windows tests inside a fresh Wine prefix.
+# Runs the native tests, then the Windows tests of both builds, each inside a fresh Wine
+# prefix of its own width.
 #   run-tests.sh        every test
-#   run-tests.sh win    only the Windows tests
+#   run-tests.sh win    only the Windows tests (32-bit and 64-bit)
+#   KARVO_WIDTHS="32" run-tests.sh win    only the Windows tests of one build
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 status=0
+widths=${KARVO_WIDTHS:-32 64}
 
 if [ "${1:-all}" != win ]; then
   echo "== native tests (AddressSanitizer, UBSan)"
@@ -17,17 +20,25 @@ if [ "${1:-all}" != win ]; then
   timeout 600 sh java/test.sh build/java || status=1
 fi
 
-echo "== Windows tests under Wine"
-# One ctest process with a fixed, sequential order: the tests share the prefix's Service
-# Control Manager and registry, and each one cleans up what it creates.
-scripts/with-wine.sh build/wine-test-prefix build/win/wine-probe.exe 2400 \
-  bash -c "cd '$root/build/win' && ctest --output-on-failure --timeout 300" || status=1
+for bits in $widths; do
+  if [ "$bits" = 64 ]; then
+    arch=win64 build=build/win64 suffix=64
+  else
+    arch=win32 build=build/win suffix=
+  fi
+  echo "== Windows tests under Wine ($bits-bit build, $arch prefix)"
+  # One ctest process with a fixed, sequential order: the tests share the prefix's Service
+  # Control Manager and registry, and each one cleans up what it creates.
+  scripts/with-wine.sh --arch=$arch build/wine-test-prefix$suffix $build/wine-probe.exe 2400 \
+    bash -c "cd '$root/$build' && ctest --output-on-failure --timeout 300" || status=1
 
-echo "== service logs under Wine (a prefix whose services log)"
-# Wine's services take the system environment of the manager's start, so the log test
-# needs its own prefix with KARVO_LOG there; elsewhere it skips itself.
-WINE_SYSTEM_ENV="KARVO_LOG=yes" scripts/with-wine.sh build/wine-log-prefix build/win/wine-probe.exe 600 \
-  bash -c "cd '$root/build/win' && ctest --output-on-failure --timeout 300 -R '^ServiceLog\\.'" || status=1
+  echo "== service logs under Wine ($bits-bit build, a prefix whose services log)"
+  # Wine's services take the system environment of the manager's start, so the log test
+  # needs its own prefix with KARVO_LOG there; elsewhere it skips itself.
+  WINE_SYSTEM_ENV="KARVO_LOG=yes" scripts/with-wine.sh --arch=$arch build/wine-log-prefix$suffix \
+    $build/wine-probe.exe 600 \
+    bash -c "cd '$root/$build' && ctest --output-on-failure --timeout 300 -R '^ServiceLog\\.'" || status=1
+done
 
 [ $status -eq 0 ] && echo "all tests passed" || echo "some tests failed"
 exit $status

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Runs a command inside a fresh 32-bit Wine prefix with a persistent wineserver,
-# and shuts that wineserver down however the command ends.
-#   with-wine.sh PREFIX_DIR PROBE_EXE TIME_LIMIT_SECONDS command [args...]
+# Runs a command inside a fresh Wine prefix with a persistent wineserver, and shuts that
+# wineserver down however the command ends.
+#   with-wine.sh [--arch=win32|win64] PREFIX_DIR PROBE_EXE TIME_LIMIT_SECONDS command [args...]
+# win32 (the default) makes a 32-bit prefix for the 32-bit build; win64 a 64-bit prefix for
+# the 64-bit build. Give each architecture its own PREFIX_DIR: a prefix keeps its first one.
 set -uo pipefail
+arch=win32
+case "${1:-}" in
+  --arch=win32|--arch=win64) arch=${1#--arch=}; shift ;;
+  --arch=*) echo "with-wine: unknown architecture ${1#--arch=} (win32 or win64)" >&2; exit 2 ;;
+esac
 prefix=$1 probe=$2 limit=$3; shift 3
+bits=32; [ "$arch" = win64 ] && bits=64
 
 export WINEPREFIX=$(realpath -m "$prefix")
-export WINEARCH=win32
+export WINEARCH=$arch
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset DISPLAY
@@ -19,7 +27,7 @@ trap cleanup EXIT
 
 rm -rf "$WINEPREFIX"
 mkdir -p "$(dirname "$WINEPREFIX")"
-echo "wine: creating prefix $WINEPREFIX"
+echo "wine: creating $arch prefix $WINEPREFIX"
 timeout 180 wineboot -i </dev/null >/dev/null 2>&1
 timeout 60 wineserver -w
 # Wine's service manager gives its services the system environment as it was when the
@@ -37,10 +45,11 @@ wineserver -p
 # Start the background services with stdio detached, so that no pipe reader waits on them.
 timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-# wine64 alone runs no PE32 code and says nothing: make sure 32-bit code really runs.
+# A Wine that cannot run the probe's width (wine64 alone runs no PE32 code; a 32-bit
+# prefix runs no PE32+) says nothing and exits 0: make sure code of this width really runs.
 out=$(timeout 60 wine "$probe" </dev/null 2>/dev/null | tr -d '\r')
-if [ "$out" != "wine-probe ok" ]; then
-  echo "wine: the 32-bit probe did not run (got '$out'); refusing to trust Windows tests" >&2
+if [ "$out" != "wine-probe ok $bits-bit" ]; then
+  echo "wine: the $bits-bit probe did not run (got '$out'); refusing to trust Windows tests" >&2
   exit 1
 fi
 

@@ -116,7 +116,7 @@ constexpr ConfigKeyInfo KeyTable[]{
     {Key::MessageJavaHomeVariableBroken64, KeyKind::Text, "message_java_home_variable_broken_64",
      Text, '\0',
      "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE.",
-     "the runtime named by a variable does not load, 64-bit text; {0} is the variable"},
+     "the 64-bit launcher's form of message_java_home_variable_broken"},
     {Key::MessageJvmDamaged, KeyKind::Text, "message_jvm_damaged", Text, '\0',
      "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
      "to an installed 32-bit JDK or JRE.",
@@ -124,7 +124,7 @@ constexpr ConfigKeyInfo KeyTable[]{
     {Key::MessageJvmDamaged64, KeyKind::Text, "message_jvm_damaged_64", Text, '\0',
      "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
      "to an installed 64-bit JDK or JRE.",
-     "the runtime found in a directory does not load, 64-bit text; {0} is the location"},
+     "the 64-bit launcher's form of message_jvm_damaged"},
     {Key::Flavour, KeyKind::Text, "flavour", 1, '\0', "",
      "product flavour: t for tessel, anything else karvo"},
     {Key::IncludedFileCount, KeyKind::Int, "included_file_count", Text, '\0', "",

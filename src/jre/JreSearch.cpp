@@ -18,6 +18,7 @@
 #include "jre/PackedJre.h"
 #include "jre/VersionRules.h"
 #include "launch/LauncherVariables.h"
+#include "support/LauncherWidth.h"
 #include "support/Log.h"
 #include "support/TextLimits.h"
 #include "support/WinHandles.h"
@@ -46,6 +47,15 @@ bool tryLocationFile(std::string& javaExePath, std::string& locationText,
     logMessage("%s", usingLine);
     locationText = line;
     return true;
+}
+
+// Messages that name the runtime's width come in a 32-bit and a 64-bit form; each build
+// shows its own. A block without the 64-bit form (written before there was a 64-bit
+// build) still gets a text rather than an empty box.
+void showWidthMessage(ConfigKey form32, ConfigKey form64, std::string_view argument) {
+    ConfigKey key = LauncherBits == 64 ? form64 : form32;
+    if (getConfigString(key).empty()) key = form32;
+    showConfiguredMessage(key, argument);
 }
 
 }  // namespace
@@ -154,7 +164,7 @@ LocationKind searchJvm(std::string& javaExePath, std::string& locationText) {
         if (!takesPartInRelativePass(entry)) continue;
         logMessage("Testing relative location %s", entry.argument.c_str());
         checkLocation(javaExePath, entry.argument, min, max, true);
-        if (pathExists(javaExePath)) {
+        if (pathExists(javaExePath) && runtimeFitsLauncher(javaExePath)) {
             logMessage("%s exists", javaExePath.c_str());
             locationText = entry.argument;
             return LocationKind::Directory;
@@ -186,7 +196,7 @@ bool LoadDLL(bool showErrors) {
     const LocationKind kind = searchJvm(javaExePath, locationText);
     if (kind == LocationKind::None) {
         logError("No JVM found");
-        if (showErrors) showConfiguredMessage(Key::MessageNoJvmFound, "32");
+        if (showErrors) showConfiguredMessage(Key::MessageNoJvmFound, LauncherBitsText);
         return false;
     }
     logMessage("Trying to load JVM-DLL from %s", javaExePath.c_str());
@@ -202,13 +212,14 @@ bool LoadDLL(bool showErrors) {
     if (showErrors) {
         switch (kind) {
             case LocationKind::SearchPath:
-                showConfiguredMessage(Key::MessageNoJvmFound, "32");
+                showConfiguredMessage(Key::MessageNoJvmFound, LauncherBitsText);
                 break;
             case LocationKind::EnvironmentVariable:
-                showConfiguredMessage(Key::MessageJavaHomeVariableBroken, locationText);
+                showWidthMessage(Key::MessageJavaHomeVariableBroken,
+                                 Key::MessageJavaHomeVariableBroken64, locationText);
                 break;
             case LocationKind::Directory:
-                showConfiguredMessage(Key::MessageJvmDamaged, locationText);
+                showWidthMessage(Key::MessageJvmDamaged, Key::MessageJvmDamaged64, locationText);
                 break;
             case LocationKind::Registry:
             case LocationKind::None:

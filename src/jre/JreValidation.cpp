@@ -11,6 +11,7 @@
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
 #include "config/TempDirectory.h"
+#include "jre/JvmLibrary.h"
 #include "jre/VersionRules.h"
 #include "support/Log.h"
 #include "support/TextLimits.h"
@@ -134,7 +135,9 @@ bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_vi
     } else {
         logMessage("file exists");
         version.clear();
-        if (readCachedVersion(javaExePath, lastWriteTime, version)) {
+        if (!runtimeFitsLauncher(javaExePath)) {
+            // A runtime of the other width counts as not found; the skipped library is logged.
+        } else if (readCachedVersion(javaExePath, lastWriteTime, version)) {
             logMessage("got version from registry %s", version.c_str());
             result = isVersionAcceptableHere(version, min, max, allowPreRelease);
         } else if (runJavaVersion(javaExePath, lastWriteTime, version)) {

@@ -10,8 +10,11 @@
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
 #include "jre/VersionRules.h"
+#include "support/LauncherWidth.h"
 #include "support/Log.h"
+#include "support/PeMachine.h"
 #include "support/TextLimits.h"
+#include "support/WinHandles.h"
 
 namespace karvo {
 namespace {
@@ -48,12 +51,67 @@ void setPath(const std::string& path) {
     _putenv(assignment.c_str());
 }
 
+// The machine of the file at path, or nothing when it cannot be opened or read.
+std::optional<PeMachineInfo> fileMachine(const std::string& path) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::vector<std::uint8_t> bytes(PeHeaderReadSize);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+        return std::nullopt;
+    bytes.resize(got);
+    return readPeMachine(bytes);
+}
+
+// Loading a library of another machine fails with error 193 only after the search has
+// settled on its runtime; judging the file first lets the search go on to one that fits.
+bool fitsLauncher(const std::string& path, const PeMachineInfo& info) {
+    if (info.isPe && info.machine == LauncherMachine) return true;
+    const std::string what = info.isPe ? describePeMachine(info) + " library" : "not a Windows library";
+    logMessage("skipping %s: %s, this launcher is %d-bit", path.c_str(), what.c_str(), LauncherBits);
+    return false;
+}
+
+// Every jvm.dll that loadJvmLibrary would try for this java executable, in its order.
+std::vector<std::string> jvmLibraryCandidates(const std::string& javaExePath) {
+    std::vector<std::string> paths;
+    const std::string vmType = getConfigString(Key::VmType, MaxVmTypeLength + 1);
+    auto addFor = [&](const std::string& exePath) {
+        const std::optional<std::string> bin = javaBinDirectory(exePath);
+        if (!bin) return;
+        if (!vmType.empty()) paths.push_back(*bin + "\\" + vmType + "\\jvm.dll");
+        for (const char* directory : VmTypeDirectories)
+            paths.push_back(*bin + "\\" + directory + "\\jvm.dll");
+    };
+    addFor(javaExePath);
+    if (const std::optional<std::string> embedded = embeddedJreJavaExe(javaExePath)) addFor(*embedded);
+    return paths;
+}
+
 }  // namespace
+
+bool runtimeFitsLauncher(const std::string& javaExePath) {
+    bool anyLibrary = false;
+    for (const std::string& path : jvmLibraryCandidates(javaExePath)) {
+        const std::optional<PeMachineInfo> info = fileMachine(path);
+        if (!info) continue;
+        anyLibrary = true;
+        if (fitsLauncher(path, *info)) return true;
+    }
+    // Without any library the runtime stays a candidate, and loading says what is wrong.
+    return !anyLibrary;
+}
 
 HMODULE tryLoadJvmDll(const std::string& binDirectory, const std::string& vmTypeDirectory) {
     const std::string path = binDirectory + "\\" + vmTypeDirectory + "\\jvm.dll";
     const bool exists = pathExists(path);
     logMessage("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
+    if (exists) {
+        const std::optional<PeMachineInfo> info = fileMachine(path);
+        if (info && !fitsLauncher(path, *info)) return nullptr;
+    }
     // A broken library must fail the call, not wait for someone to close a system dialog:
     // a service has no one to do that.
     DWORD previousMode = 0;

@@ -15,6 +15,11 @@ HMODULE loadJvmForJavaExe(const std::string& javaExePath);
 HMODULE tryLoadJvmDll(const std::string& binDirectory, const std::string& vmTypeDirectory);
 bool resolveCreateJavaVM(HMODULE library);
 
+// False when the runtime of this java executable has JVM libraries but none of this
+// launcher's width (each one skipped is logged): such a runtime counts as not found. A
+// runtime without any library stays a candidate.
+bool runtimeFitsLauncher(const std::string& javaExePath);
+
 // The stored JNI_CreateJavaVM of the loaded library, or null before it is resolved.
 CreateJavaVMFn createJavaVMEntry();
 

@@ -12,6 +12,7 @@
 #include "jre/JreSources.h"
 #include "jre/JvmLibrary.h"
 #include "launch/LauncherVariables.h"
+#include "support/LauncherWidth.h"
 #include "win/JreTestSupport.h"
 
 using namespace karvo;
@@ -252,7 +253,9 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
     const std::map<ConfigKey, std::string> messages = {
         {Key::MessageNoJvmFound, "none {0}"},
         {Key::MessageJavaHomeVariableBroken, "var {0}"},
+        {Key::MessageJavaHomeVariableBroken64, "var64 {0}"},
         {Key::MessageJvmDamaged, "dir {0}"},
+        {Key::MessageJvmDamaged64, "dir64 {0}"},
         {Key::MessageJvmStartFailed, "reg failed"},
     };
     struct Row {
@@ -262,22 +265,22 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         bool showErrors;
         bool loads;
         bool pathGrows;       // a library was loaded, so PATH keeps its bin directory
-        const char* message;  // "" for none
+        const char* message;  // "" for none; "{bits}" is the build's width, "{64}" "64" in the 64-bit build
     } rows[] = {
-        {"nothing found", {{}, {}, {}, {}}, nullptr, true, false, false, "none 32"},
+        {"nothing found", {{}, {}, {}, {}}, nullptr, true, false, false, "none {bits}"},
         {"nothing found, errors not shown", {{}, {}, {}, {}}, nullptr, false, false, false, ""},
         {"variable's runtime has no JVM library",
          {{{"rt", "1.8.0"}}, {}, {{"KARVO_TEST_JH", "{dir}\\rt"}}, {{Key::SearchSequence, "EKARVO_TEST_JH"}}},
-         nullptr, true, false, false, "var KARVO_TEST_JH"},
+         nullptr, true, false, false, "var{64} KARVO_TEST_JH"},
         {"directory runtime's library lacks the entry point",
          {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "noexports.dll", true,
-         false, true, "dir {dir}\\rt"},
+         false, true, "dir{64} {dir}\\rt"},
         {"directory runtime's library does not load",
          {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "failload.dll", true,
-         false, false, "dir {dir}\\rt"},
+         false, false, "dir{64} {dir}\\rt"},
         {"search path runtime does not load",
          {{{"rt", "1.8.0"}}, {}, {{"PATH", "{dir}\\rt\\bin"}}, {{Key::SearchSequence, "S"}}}, nullptr,
-         true, false, false, "none 32"},
+         true, false, false, "none {bits}"},
         {"earlier installation does not load",
          {{{"inst\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\inst"}, nullptr, true, false, false, "reg failed"},
         {"a working library",
@@ -295,7 +298,8 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         const bool loaded = LoadDLL(row.showErrors);
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(loaded, row.loads) << row.name;
-        const std::string message = fill(row.message, search.dir());
+        const std::string message =
+            withWidth(fill(row.message, search.dir()), LauncherBits == 64 ? "64" : "");
         if (message.empty()) {
             EXPECT_EQ(err, "") << row.name;
         } else {
@@ -322,11 +326,11 @@ TEST(JreSearch, LauncherChildReportsOnStandardError) {
         const char* out;       // expected on standard output ("" for nothing)
         const char* message;   // expected first line on standard error
     } rows[] = {
-        {"no runtime anywhere", {}, false, "B.\\none", "", "none 32"},
+        {"no runtime anywhere", {}, false, "B.\\none", "", "none {bits}"},
         {"runtime beside the executable without a JVM library", {{"rt", "1.8.0"}}, false, "B.\\rt",
-         "", "dir .\\rt"},
+         "", "dir{64} .\\rt"},
         {"packed runtime is prepared first", {{"rt", "1.8.0"}}, true, "B.\\rt", "Preparing JRE ...",
-         "dir .\\rt"},
+         "dir{64} .\\rt"},
     };
     for (const auto& row : rows) {
         ScratchDir dir("childsearch");
@@ -344,7 +348,8 @@ TEST(JreSearch, LauncherChildReportsOnStandardError) {
         writeConfiguredExe(exe, blockWith({{Key::ServiceName, uniqueName("childsearch")},
                                            {Key::SearchSequence, row.sequence},
                                            {Key::MessageNoJvmFound, "none {0}"},
-                                           {Key::MessageJvmDamaged, "dir {0}"}}));
+                                           {Key::MessageJvmDamaged, "dir {0}"},
+                                           {Key::MessageJvmDamaged64, "dir64 {0}"}}));
         RunOptions options;
         options.timeoutMs = 60000;
         options.unsetEnvironment = {"KARVO_JAVA_HOME", "TESSEL_JAVA_HOME", "KARVO_LOG", "TESSEL_LOG"};
@@ -355,7 +360,7 @@ TEST(JreSearch, LauncherChildReportsOnStandardError) {
         EXPECT_EQ(run.exitCode, 1u) << row.name;
         const auto errLines = lines(run.err);
         ASSERT_FALSE(errLines.empty()) << row.name;
-        EXPECT_EQ(errLines.front(), row.message) << row.name;
+        EXPECT_EQ(errLines.front(), withWidth(row.message, "64")) << row.name;
         const auto outLines = lines(run.out);
         EXPECT_EQ(outLines.empty() ? std::string() : outLines.front(), row.out) << row.name;
         if (row.packed) {

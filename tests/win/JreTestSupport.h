@@ -14,6 +14,7 @@
 #include "config/PathOps.h"
 #include "config/PathText.h"
 #include "jre/VersionRules.h"
+#include "support/LauncherWidth.h"
 #include "support/Log.h"
 #include "win/TestSupport.h"
 
@@ -21,6 +22,26 @@ namespace karvo::test {
 
 inline std::string fixture(const std::string& name, const std::string& file) {
     return buildDirectory() + "fixtures\\" + name + "\\" + file;
+}
+
+// "{bits}" becomes this build's width; "{64}" becomes form64, which names the 64-bit build's
+// form of a message ("64") or nothing when both builds expect the same text.
+inline std::string withWidth(std::string text, const std::string& form64) {
+    const std::string forms[][2] = {{"{bits}", std::string(LauncherBitsText)},
+                                    {"{64}", LauncherBits == 64 ? form64 : ""}};
+    for (const auto& [token, value] : forms)
+        for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
+            text.replace(at, token.size(), value);
+    return text;
+}
+
+// A fixture of the other Windows build (the other width), as a Windows path; empty when
+// this build was configured without the other's fixtures directory.
+inline std::string otherWidthFixture(const std::string& name, const std::string& file) {
+    std::string directory = KARVO_OTHER_WIDTH_FIXTURES;
+    if (directory.empty()) return {};
+    std::replace(directory.begin(), directory.end(), '/', '\\');
+    return "Z:" + directory + "\\" + name + "\\" + file;
 }
 
 inline void makeDirectories(const std::string& path) {

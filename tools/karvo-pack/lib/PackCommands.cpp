@@ -128,7 +128,8 @@ int build(const std::vector<std::string>& arguments, std::ostream& out, std::ost
     writeAtomically(output, bytes);
 
     for (const auto& warning : input.warnings) err << "karvo-pack: warning: " << warning << "\n";
-    out << "wrote " << utf8FromPath(output) << ": " << bytes.size() << " bytes (configuration "
+    out << "wrote " << utf8FromPath(output) << ": " << bytes.size() << " bytes ("
+        << launcherWidthLine(readPeMachine(templateBytes)) << "; configuration "
         << bytes.size() - templateBytes.size() << " bytes, " << input.files.size()
         << " included files)\n";
     return ExitSuccess;
@@ -176,6 +177,7 @@ int inspect(const std::vector<std::string>& arguments, std::ostream& out, std::o
     options.templateVersion = version
                                   ? "Built from the karvo " + *version + " launcher template."
                                   : "Built from a launcher template without a version resource.";
+    options.machine = readPeMachine(bytes);
     if (line->options.count("--extract")) {
         options.extractDirectory = std::filesystem::absolute(pathFromUtf8(line->options.at("--extract")));
         extract(read.configuration, *options.extractDirectory);

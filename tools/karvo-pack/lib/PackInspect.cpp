@@ -102,6 +102,7 @@ public:
         checkLayout();
         out_ += "# Configuration of " + options_.executableName + ", as karvo-pack inspect reads it.\n";
         if (!options_.templateVersion.empty()) out_ += "# " + options_.templateVersion + "\n";
+        if (options_.machine) out_ += "# " + launcherWidthLine(*options_.machine) + "\n";
         printTopLevel();
         printMessages();
         printRaw();
@@ -240,6 +241,14 @@ private:
 };
 
 }  // namespace
+
+std::string launcherWidthLine(const PeMachineInfo& machine) {
+    if (const int bits = peMachineBits(machine)) {
+        const std::string width = std::to_string(bits) + "-bit";
+        return width + " launcher: it loads " + width + " Java runtimes only";
+    }
+    return "not a launcher of karvo's widths (" + describePeMachine(machine) + ")";
+}
 
 Description describeConfiguration(const PackedConfiguration& config,
                                   const DescribeOptions& options) {
