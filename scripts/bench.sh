@@ -40,7 +40,7 @@ layout() {
   cat > "$work/$1/svc.toml" <<TOML
 service_name = "KarvoBench"
 main_class = "com.example.Bench"
-min_java_version = "1.6"
+min_java_version = "1.7"
 jre_search_sequence = [$2]
 TOML
   "$pack" build "$work/$1/svc.toml" --template "$template" --out "$work/$1/svc.exe" >/dev/null ||

@@ -29,10 +29,6 @@ std::map<ConfigKey, std::string> keysFor(const std::string& name,
     return keys;
 }
 
-DWORD childPid(const RuntimeLayout& layout) {
-    return static_cast<DWORD>(std::stoul(layout.record().first("pid").value_or("0")));
-}
-
 std::vector<std::string> expectedParameters(const std::string& name,
                                             std::vector<std::string> more = {}) {
     std::vector<std::string> out = {"false", "com.example.Main", "", "", "false", name, "-r"};
@@ -143,10 +139,8 @@ TEST(EndToEnd, InstallOverRunningService) {
     const std::string name = uniqueName("KarvoE2E");
     RuntimeLayout layout("e2e_reinstall", keysFor(name), "wait-stdin");
     InstalledService service(layout, name);
-    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
-    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
+    ASSERT_TRUE(service.start());
     const DWORD child = childPid(layout);
-    service.watch(child);
 
     const RunResult again = launcherCommand(layout, "/install-demand");
     EXPECT_EQ(again.exitCode, 0u);
@@ -207,9 +201,7 @@ TEST(EndToEnd, NonZeroExitAfterStopIsStillStopped) {
     const std::string name = uniqueName("KarvoE2E");
     RuntimeLayout layout("e2e_stopexit", keysFor(name), "wait-stdin|exit:3");
     InstalledService service(layout, name);
-    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
-    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
-    service.watch(childPid(layout));
+    ASSERT_TRUE(service.start());
     const RunResult stop = launcherCommand(layout, "/stop");
     EXPECT_EQ(lines(stop.out).back(), "Service stopped");
     EXPECT_TRUE(layout.record().has("exit", "3"));
@@ -267,9 +259,7 @@ TEST(EndToEnd, ServiceNameWithBlanks) {
     RuntimeLayout layout("e2e_blanks", keysFor(name), "wait-stdin");
     InstalledService service(layout, name);
     ASSERT_EQ(service.installResult().exitCode, 0u) << service.installResult().out;
-    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
-    ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs));
-    service.watch(childPid(layout));
+    ASSERT_TRUE(service.start());
     EXPECT_EQ(layout.record().all("param"), expectedParameters(name));
     const RunResult stop = launcherCommand(layout, "/stop");
     EXPECT_EQ(lines(stop.out).back(), "Service stopped");
@@ -330,9 +320,7 @@ TEST(EndToEnd, LargeOutputDoesNotStall) {
     const std::string name = uniqueName("KarvoE2E");
     RuntimeLayout layout("e2e_flood", keysFor(name), "flood:40|wait-stdin");
     InstalledService service(layout, name);
-    ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u);
-    ASSERT_TRUE(layout.waitForRecord("pid", StartTimeoutMs));
-    service.watch(childPid(layout));
+    ASSERT_TRUE(service.start("pid"));
     ASSERT_TRUE(layout.waitForRecord("flood", 60000));
     EXPECT_TRUE(layout.record().has("flood", "40 MB written"));
     const RunResult stop = launcherCommand(layout, "/stop");
@@ -366,10 +354,8 @@ TEST(EndToEnd, ChildPriorityFromTheRegistry) {
         }
         RuntimeLayout layout("e2e_priority", keysFor(name), "wait-stdin");
         InstalledService service(layout, name);
-        ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u) << row.name;
-        ASSERT_TRUE(layout.waitForRecord("param count", StartTimeoutMs)) << row.name;
+        ASSERT_TRUE(service.start()) << row.name;
         const DWORD child = childPid(layout);
-        service.watch(child);
         UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, child));
         ASSERT_TRUE(process) << row.name;
         if (comparable) {

@@ -113,6 +113,17 @@ InstalledService::InstalledService(const RuntimeLayout& layout, const std::strin
     install_ = launcherCommand(layout, installWord);
 }
 
+bool InstalledService::start(const std::string& mark, DWORD timeoutMs) {
+    if (launcherCommand(layout_, "/start").exitCode != 0) return false;
+    const bool marked = layout_.waitForRecord(mark, timeoutMs);
+    if (const DWORD child = childPid(layout_)) pids_.push_back(child);
+    return marked;
+}
+
+DWORD childPid(const RuntimeLayout& layout) {
+    return static_cast<DWORD>(std::stoul(layout.record().first("pid").value_or("0")));
+}
+
 InstalledService::~InstalledService() {
     if (const auto status = queryService(name_); status && status->dwProcessId)
         pids_.push_back(status->dwProcessId);

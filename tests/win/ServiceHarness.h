@@ -24,6 +24,8 @@ bool serviceExists(const std::string& name);
 DWORD startWithParameters(const std::string& name, const std::vector<std::string>& parameters);
 
 bool waitProcessGone(DWORD pid, DWORD timeoutMs);
+// The program's process as the stand-in runtime recorded it; 0 before it did.
+DWORD childPid(const RuntimeLayout& layout);
 
 // A value under HKLM "SOFTWARE\norvale-soft\karvo\priority" for one service, removed
 // again with the keys it had to create (when they are empty by then).
@@ -49,6 +51,11 @@ public:
     InstalledService& operator=(const InstalledService&) = delete;
 
     const RunResult& installResult() const { return install_; }
+    // Starts the service with "/start" and waits until the stand-in runtime records `mark`
+    // ("param count": the program's main was entered). The service process and the program
+    // are ended with the service if they outlive the test. False when the start fails or
+    // the mark does not come in time.
+    bool start(const std::string& mark = "param count", DWORD timeoutMs = 20000);
     // Remembers a process (service or child) to end if it outlives the test.
     void watch(DWORD pid) { pids_.push_back(pid); }
 
