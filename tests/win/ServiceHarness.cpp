@@ -116,6 +116,8 @@ InstalledService::InstalledService(const RuntimeLayout& layout, const std::strin
 bool InstalledService::start(const std::string& mark, DWORD timeoutMs) {
     if (launcherCommand(layout_, "/start").exitCode != 0) return false;
     const bool marked = layout_.waitForRecord(mark, timeoutMs);
+    if (const auto status = queryService(name_); status && status->dwProcessId)
+        pids_.push_back(status->dwProcessId);
     if (const DWORD child = childPid(layout_)) pids_.push_back(child);
     return marked;
 }

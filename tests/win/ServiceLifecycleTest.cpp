@@ -83,11 +83,9 @@ TEST(ServiceStopTimeout, ProgramEndsOrIsTerminated) {
         RuntimeLayout layout("stop_timeout", keysWith(name, {{Key::StopTimeout, row.stopTimeout}}),
                              row.script);
         InstalledService service(layout, name);
-        ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u) << row.name;
-        ASSERT_TRUE(layout.waitForRecord("param count", 20000)) << row.name;
+        ASSERT_TRUE(service.start()) << row.name;
         const auto running = queryService(name);
         ASSERT_TRUE(running) << row.name;
-        service.watch(running->dwProcessId);
 
         ASSERT_TRUE(sendStop(name)) << row.name;
         const auto pending = queryService(name);
@@ -129,9 +127,7 @@ TEST(ServiceRestart, PolicyDecidesWhatFollowsTheProgramsEnd) {
                                              {Key::RestartLimit, "2"}}),
                              row.script);
         InstalledService service(layout, name);
-        ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u) << row.name;
-        ASSERT_TRUE(layout.waitForRecord("param count", 20000)) << row.name;
-        if (const auto status = queryService(name)) service.watch(status->dwProcessId);
+        ASSERT_TRUE(service.start()) << row.name;
 
         ASSERT_TRUE(waitForServiceState(name, SERVICE_STOPPED, StateTimeoutMs)) << row.name;
         const auto stopped = queryService(name);

@@ -143,11 +143,9 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         const auto before = logFiles();
         {
             InstalledService service(layout, name);
-            ASSERT_EQ(launcherCommand(layout, "/start").exitCode, 0u) << row.name;
-            ASSERT_TRUE(layout.waitForRecord("param count", 20000)) << row.name;
+            ASSERT_TRUE(service.start()) << row.name;
             const auto status = queryService(name);
             ASSERT_TRUE(status) << row.name;
-            service.watch(status->dwProcessId);
             if (row.stopRequested) launcherCommand(layout, "/stop");
             EXPECT_TRUE(waitProcessGone(status->dwProcessId, 20000)) << row.name;
         }
