@@ -1,6 +1,5 @@
 #include "config/ConfigKeys.h"
 
-
 #include "support/TextLimits.h"
 
 namespace karvo {
