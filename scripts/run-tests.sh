@@ -8,6 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 status=0
+skipped=""
 widths=${KARVO_WIDTHS:-32 64}
 
 if [ "${1:-all}" != win ]; then
@@ -30,7 +31,14 @@ for bits in $widths; do
   # One ctest process with a fixed, sequential order: the tests share the prefix's Service
   # Control Manager and registry, and each one cleans up what it creates.
   scripts/with-wine.sh --arch=$arch build/wine-test-prefix$suffix $build/wine-probe.exe 2400 \
-    bash -c "cd '$root/$build' && ctest --output-on-failure --timeout 300" || status=1
+    bash -c "cd '$root/$build' && ctest --output-on-failure --timeout 300"
+  rc=$?
+  # 77: this machine cannot run code of this width at all (with-wine.sh said why).
+  if [ $rc -eq 77 ]; then
+    skipped+=" $bits-bit"
+    continue
+  fi
+  [ $rc -eq 0 ] || status=1
 
   echo "== service logs under Wine ($bits-bit build, a prefix whose services log)"
   # Wine's services take the system environment of the manager's start, so the log test
@@ -40,5 +48,8 @@ for bits in $widths; do
     bash -c "cd '$root/$build' && ctest --output-on-failure --timeout 300 -R '^ServiceLog\\.'" || status=1
 done
 
+if [ -n "$skipped" ]; then
+  echo "NOTE: the Windows tests of the${skipped} build were skipped: this machine cannot run them"
+fi
 [ $status -eq 0 ] && echo "all tests passed" || echo "some tests failed"
 exit $status

@@ -13,6 +13,30 @@ esac
 prefix=$1 probe=$2 limit=$3; shift 3
 bits=32; [ "$arch" = win64 ] && bits=64
 
+# Some machines' kernels run no 32-bit programs at all ("Exec format error"). Wine's 32-bit
+# loader, which the plain `wine` command starts first, then cannot run: a 32-bit prefix is
+# impossible there, and a 64-bit one is driven by the 64-bit loader alone, through a `wine`
+# of our own ahead on PATH. Exit code 77 says "cannot run here", not "failed".
+if ! wine --version >/dev/null 2>&1; then
+  if [ "$arch" = win32 ]; then
+    echo "wine: this machine's kernel runs no 32-bit programs, so Wine cannot run 32-bit" \
+      "Windows code here; skipped" >&2
+    exit 77
+  fi
+  loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  if ! "$loader" --version >/dev/null 2>&1; then
+    echo "wine: neither the 32-bit nor the 64-bit Wine loader runs here" >&2
+    exit 1
+  fi
+  shim=$(realpath -m "$prefix")-bin
+  mkdir -p "$shim"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$loader" > "$shim/$name"
+    chmod +x "$shim/$name"
+  done
+  export PATH="$shim:$PATH" WINELOADER=$loader
+fi
+
 export WINEPREFIX=$(realpath -m "$prefix")
 export WINEARCH=$arch
 export WINEDEBUG=-all
