@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "config/ConfigKeys.h"
@@ -193,21 +194,32 @@ LocationKind searchJvm(std::string& javaExePath, std::string& locationText) {
 bool LoadDLL(bool showErrors) {
     logMessage("LoadDLL (%d, %s, %d)", showErrors ? 1 : 0, "(null)", 0);
     std::string javaExePath, locationText;
-    const LocationKind kind = searchJvm(javaExePath, locationText);
-    if (kind == LocationKind::None) {
-        logError("No JVM found");
-        if (showErrors) showConfiguredMessage(Key::MessageNoJvmFound, LauncherBitsText);
-        return false;
-    }
-    logMessage("Trying to load JVM-DLL from %s", javaExePath.c_str());
-    HMODULE library = loadJvmLibrary(javaExePath);
-    recordJvmHome(javaExePath);
-    if (!library) logError("Could not get DLL-Handle.");
-    if (!resolveCreateJavaVM(library)) {
+    LocationKind kind = LocationKind::None;
+    // Each search that ends on a runtime accepted on its release file but not loading
+    // distrusts that file, so this ends after at most one more search per such runtime.
+    for (;;) {
+        kind = searchJvm(javaExePath, locationText);
+        if (kind == LocationKind::None) {
+            logError("No JVM found");
+            if (showErrors) showConfiguredMessage(Key::MessageNoJvmFound, LauncherBitsText);
+            return false;
+        }
+        logMessage("Trying to load JVM-DLL from %s", javaExePath.c_str());
+        const std::optional<std::string> pathBefore = processPath();
+        HMODULE library = loadJvmLibrary(javaExePath);
+        recordJvmHome(javaExePath);
+        if (!library) logError("Could not get DLL-Handle.");
+        if (resolveCreateJavaVM(library)) {
+            logMessage("Loading of JVM-DLL successful");
+            return true;
+        }
         logError("Could not load functions");
-    } else {
-        logMessage("Loading of JVM-DLL successful");
-        return true;
+        if (!acceptedByReleaseFile(javaExePath)) break;
+        logMessage("%s was judged by its release file; searching again with its java "
+                   "executable asked instead",
+                   javaExePath.c_str());
+        abandonJvmLibrary(library, pathBefore);
+        distrustReleaseFile(javaExePath);
     }
     if (showErrors) {
         switch (kind) {

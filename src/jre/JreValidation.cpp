@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -67,20 +68,58 @@ std::optional<std::string> readBannerVersion(const std::string& tempFile) {
     return version;
 }
 
-// The runtime's own "release" file names its version too; a disagreement with the banner
-// hints at a runtime copied over another one, which is worth a line in the log.
-void crossCheckReleaseFile(const std::string& javaExePath, std::string_view version) {
+// The runtime's "release" file beside its bin directory, up to MaxBannerOutputBytes; nothing
+// when there is none.
+std::optional<std::string> readReleaseFile(const std::string& javaExePath,
+                                           std::string& releaseFile) {
     const auto directory = javaExeDirectory(javaExePath);
-    if (!directory) return;
-    const std::string releaseFile = *directory + "..\\release";
+    if (!directory) return std::nullopt;
+    releaseFile = *directory + "..\\release";
     UniqueFile file(std::fopen(releaseFile.c_str(), "rb"));
-    if (!file) return;
-    std::vector<char> text(MaxBannerOutputBytes);
-    const std::size_t length = std::fread(text.data(), 1, text.size(), file.get());
-    const auto released = parseReleaseFileVersion(std::string_view(text.data(), length));
+    if (!file) return std::nullopt;
+    std::string text(MaxBannerOutputBytes, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+    return text;
+}
+
+// The release file names the version too; a disagreement with the banner hints at a runtime
+// copied over another one, which is worth a line in the log.
+void crossCheckReleaseFile(const std::string& javaExePath, std::string_view version) {
+    std::string releaseFile;
+    const auto text = readReleaseFile(javaExePath, releaseFile);
+    const auto released = text ? parseReleaseFileVersion(*text) : std::nullopt;
     if (released && *released != leadingVersionPart(version))
         logMessage("release file %s says %s, the banner says %s", releaseFile.c_str(),
                    released->c_str(), std::string(version).c_str());
+}
+
+// What this process has judged by release files: the runtimes accepted that way (the path
+// checkJavaExe returned, and the java executable whose release file it was) and the java
+// executables whose release files are no longer believed.
+struct ReleaseFileJudgements {
+    std::vector<std::pair<std::string, std::string>> accepted;
+    std::vector<std::string> distrusted;
+};
+
+ReleaseFileJudgements& releaseFileJudgements() {
+    static ReleaseFileJudgements judgements;
+    return judgements;
+}
+
+bool isDistrusted(const std::string& javaExePath) {
+    const auto& distrusted = releaseFileJudgements().distrusted;
+    return std::find(distrusted.begin(), distrusted.end(), javaExePath) != distrusted.end();
+}
+
+// The version the release file gives, unless it is distrusted or gives none.
+bool readReleaseVersion(const std::string& javaExePath, std::string& version) {
+    if (isDistrusted(javaExePath)) return false;
+    std::string releaseFile;
+    const auto text = readReleaseFile(javaExePath, releaseFile);
+    const auto judged = text ? releaseFileJudgingVersion(*text) : std::nullopt;
+    if (!judged) return false;
+    version = *judged;
+    return true;
 }
 
 // A JDK of Java 9 or later has no lib\tools.jar; its bin\javac.exe marks it instead. That
@@ -128,7 +167,9 @@ bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_vi
     logMessage("checkJavaExe (%s, [out], %s, %s, %d)", javaExePath.c_str(), minText.c_str(),
                maxText.c_str(), allowPreRelease ? 1 : 0);
     javaExePath = normalizePath(javaExePath, false);
+    const std::string probedPath = javaExePath;
     bool result = false;
+    bool fromReleaseFile = false;
     std::uint64_t lastWriteTime = 0;
     if (!findJavaExe(javaExePath, &lastWriteTime)) {
         logMessage("file doesn't exist");
@@ -140,6 +181,11 @@ bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_vi
         } else if (readCachedVersion(javaExePath, lastWriteTime, version)) {
             logMessage("got version from registry %s", version.c_str());
             result = isVersionAcceptableHere(version, min, max, allowPreRelease);
+        } else if (readReleaseVersion(javaExePath, version)) {
+            // Not cached: the cache holds what java executables said.
+            logMessage("got version from release file %s", version.c_str());
+            result = isVersionAcceptableHere(version, min, max, allowPreRelease);
+            fromReleaseFile = true;
         } else if (runJavaVersion(javaExePath, lastWriteTime, version)) {
             logMessage("got version from execution %s", version.c_str());
             writeCachedVersion(javaExePath, lastWriteTime, version);
@@ -155,8 +201,23 @@ bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_vi
         javaExePath = windowedJavaExe(javaExePath);
         result = pathExists(javaExePath);
     }
+    if (result && fromReleaseFile)
+        releaseFileJudgements().accepted.emplace_back(javaExePath, probedPath);
     logMessage("checkJavaExe returning %d", result ? 1 : 0);
     return result;
+}
+
+bool acceptedByReleaseFile(const std::string& javaExePath) {
+    const auto& accepted = releaseFileJudgements().accepted;
+    return std::any_of(accepted.begin(), accepted.end(), [&](const auto& entry) {
+        return entry.first == javaExePath && !isDistrusted(entry.second);
+    });
+}
+
+void distrustReleaseFile(const std::string& javaExePath) {
+    for (const auto& [returned, probed] : releaseFileJudgements().accepted)
+        if (returned == javaExePath && !isDistrusted(probed))
+            releaseFileJudgements().distrusted.push_back(probed);
 }
 
 bool validateJavaExe(std::string& javaExePath, std::string_view min, std::string_view max,
@@ -238,12 +299,12 @@ bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
     startup.hStdOutput = nullptr;
     startup.hStdError = output.get();
     PROCESS_INFORMATION info{};
-    // The Java host runs without a console, and a console program started from there would
-    // get a console of its own (a console host process, and under Wine a desktop process as
-    // well): two more process starts per probe for a window nobody sees. The banner goes to
-    // the file handle either way.
+    // The probe gets no console at all. A console program started from the Java host (which
+    // has none) would otherwise get one of its own, and even a console without a window
+    // needs a console host process: under Wine that start costs more than the probe itself.
+    // The banner goes to the file handle either way.
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                        NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        NORMAL_PRIORITY_CLASS | DETACHED_PROCESS, nullptr, nullptr, &startup,
                         &info)) {
         logMessage("Could not create process %s > %s (error %d)", commandLine.c_str(),
                    tempFile.c_str(), static_cast<int>(GetLastError()));

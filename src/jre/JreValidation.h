@@ -16,12 +16,21 @@ namespace karvo {
 bool locateJavaExe(std::string& javaExePath, const std::string& directory);
 
 // Normalises javaExePath in place (lower-cased), judges its version and, for launcher type 1,
-// turns it into the javaw.exe beside it. version receives the version found. A version found
-// by running the executable is compared with the runtime's "release" file, if any, in the log.
+// turns it into the javaw.exe beside it. version receives the version found: from the cache,
+// else from the runtime's "release" file (see releaseFileJudgingVersion) unless that file is
+// distrusted, else by running the executable, whose answer goes into the cache and is
+// compared with the release file, if any, in the log.
 bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_view min,
                   std::string_view max, bool allowPreRelease);
 bool validateJavaExe(std::string& javaExePath, std::string_view min, std::string_view max,
                      bool allowPreRelease);
+
+// A runtime accepted on its release file has not shown that it works. When its library then
+// fails to load, the search is made again with that release file distrusted, so that the
+// java executable decides, as it did before release files were read: a runtime whose probe
+// fails is passed over, one whose probe succeeds fails to load as before.
+bool acceptedByReleaseFile(const std::string& javaExePath);  // as checkJavaExe returned it
+void distrustReleaseFile(const std::string& javaExePath);
 
 // The cache entry is believed only while the executable's last-write time is unchanged.
 bool readCachedVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,

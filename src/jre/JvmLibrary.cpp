@@ -27,9 +27,11 @@ CreateJavaVMFn& entrySlot() {
     return entry;
 }
 
+}  // namespace
+
 // The process PATH as the system holds it; an unset PATH reads as empty. Nothing when it is
 // longer than a PATH may be.
-std::optional<std::string> currentPath() {
+std::optional<std::string> processPath() {
     std::vector<char> buffer(MaxPathListLength + 1);
     SetLastError(ERROR_SUCCESS);
     const DWORD length =
@@ -37,6 +39,8 @@ std::optional<std::string> currentPath() {
     if (length >= buffer.size()) return std::nullopt;
     return std::string(buffer.data(), length);
 }
+
+namespace {
 
 // The system's copy and the C runtime's copy of the environment both get the same text, so
 // that neither a later CreateProcess nor a getenv of the Java side sees a stale PATH.
@@ -130,7 +134,7 @@ HMODULE loadJvmForJavaExe(const std::string& javaExePath) {
                    javaExePath.c_str(), static_cast<int>(MaxBinDirectoryLength));
         return nullptr;
     }
-    const std::optional<std::string> oldPath = currentPath();
+    const std::optional<std::string> oldPath = processPath();
     const std::optional<std::string> newPath =
         oldPath ? appendToPathList(*oldPath, *bin, MaxPathListLength) : std::nullopt;
     if (!newPath) {
@@ -166,6 +170,12 @@ bool resolveCreateJavaVM(HMODULE library) {
     if (!entry) return false;
     entrySlot() = entry;
     return true;
+}
+
+void abandonJvmLibrary(HMODULE library, const std::optional<std::string>& pathBefore) {
+    if (!library) return;  // a failed load has already set PATH back
+    FreeLibrary(library);
+    if (pathBefore) setPath(*pathBefore);
 }
 
 CreateJavaVMFn createJavaVMEntry() { return entrySlot(); }

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include <jni.h>
@@ -14,6 +15,12 @@ HMODULE loadJvmLibrary(const std::string& javaExePath);
 HMODULE loadJvmForJavaExe(const std::string& javaExePath);
 HMODULE tryLoadJvmDll(const std::string& binDirectory, const std::string& vmTypeDirectory);
 bool resolveCreateJavaVM(HMODULE library);
+
+// The process's PATH (nothing when it is longer than a PATH may be), and giving a runtime up:
+// its library, if one was loaded, is freed and PATH is set back to what it was before the
+// load, so that another runtime can be tried as if this one had never been loaded.
+std::optional<std::string> processPath();
+void abandonJvmLibrary(HMODULE library, const std::optional<std::string>& pathBefore);
 
 // False when the runtime of this java executable has JVM libraries but none of this
 // launcher's width (each one skipped is logged): such a runtime counts as not found. A

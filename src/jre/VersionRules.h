@@ -59,6 +59,13 @@ inline constexpr std::size_t MaxVersionLength = 80;
 // JAVA_VERSION="..." of a runtime's "release" file; nothing when there is no such line.
 std::optional<std::string> parseReleaseFileVersion(std::string_view text);
 
+// The version a "release" file gives for judging its runtime without starting the runtime's
+// java executable, in the form of the -version banner: JAVA_RUNTIME_VERSION without its
+// build ("22-ea+5-360" is "22-ea"; only this line tells a pre-release) where the file has
+// one, else JAVA_VERSION. Nothing when the file gives no version, when the two lines
+// disagree, or when the text does not look like a version: the probe decides then.
+std::optional<std::string> releaseFileJudgingVersion(std::string_view text);
+
 // The oldest Java the runtime classes are compiled for; a configured minimum below it would
 // accept runtimes that cannot load them, so the packer refuses one.
 inline constexpr std::string_view OldestRuntimeClassesJava = "1.7";

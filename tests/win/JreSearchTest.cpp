@@ -266,6 +266,9 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         bool loads;
         bool pathGrows;       // a library was loaded, so PATH keeps its bin directory
         const char* message;  // "" for none; "{bits}" is the build's width, "{64}" "64" in the 64-bit build
+        const char* secondLibrary = nullptr;  // placed as rt2\bin\client\jvm.dll
+        const char* loadedRuntime = "rt";     // whose bin directory PATH gets
+        int probes = -1;                      // runs of rt's java.exe; -1: not counted
     } rows[] = {
         {"nothing found", {{}, {}, {}, {}}, nullptr, true, false, false, "none {bits}"},
         {"nothing found, errors not shown", {{}, {}, {}, {}}, nullptr, false, false, false, ""},
@@ -285,6 +288,21 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
          {{{"inst\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\inst"}, nullptr, true, false, false, "reg failed"},
         {"a working library",
          {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "jvm.dll", true, true, true, ""},
+        // A runtime accepted on its release file is not started; when it then does not load,
+        // its java executable decides as it did before release files were read.
+        {"release file judges a working runtime",
+         {{{"rt", "1.8.0"}}, {{"rt\\release", "JAVA_VERSION=\"17\"\n"}}, {},
+          {{Key::SearchSequence, "B{dir}\\rt"}, {Key::MinJavaVersion, "9"}}},
+         "jvm.dll", true, true, true, "", nullptr, "rt", 0},
+        {"release file judged wrongly: the probe refuses, the next runtime is used",
+         {{{"rt", "1.8.0"}, {"rt2", "1.8.0"}},
+          {{"rt\\release", "JAVA_VERSION=\"17\"\n"}, {"rt2\\release", "JAVA_VERSION=\"17\"\n"}}, {},
+          {{Key::SearchSequence, "B{dir}\\rt;B{dir}\\rt2"}, {Key::MinJavaVersion, "9"}}},
+         "noexports.dll", true, true, true, "", "jvm.dll", "rt2", 1},
+        {"release file judged wrongly: the probe accepts, damaged as before",
+         {{{"rt", "1.8.0"}}, {{"rt\\release", "JAVA_VERSION=\"17\"\n"}}, {},
+          {{Key::SearchSequence, "B{dir}\\rt"}}},
+         "failload.dll", true, false, false, "dir{64} {dir}\\rt", nullptr, "rt", 1},
     };
     for (const auto& row : rows) {
         Arrangement arrangement = row.arrangement;
@@ -292,6 +310,8 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         ArrangedSearch search("loaddll", arrangement);
         const std::string library = search.dir().file("rt\\bin\\client\\jvm.dll");
         if (row.library) copyFixture("jvmvariants", row.library, library);
+        const std::string secondLibrary = search.dir().file("rt2\\bin\\client\\jvm.dll");
+        if (row.secondLibrary) copyFixture("jvmvariants", row.secondLibrary, secondLibrary);
         const std::string pathBefore = environmentVariable("PATH");
 
         testing::internal::CaptureStderr();
@@ -306,14 +326,18 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
             EXPECT_EQ(err.rfind(message, 0), 0u) << row.name << ": " << err;
             EXPECT_EQ(err.find(message, 1), std::string::npos) << row.name << ": shown once";
         }
-        const std::string bin = search.normalized("rt\\bin");
+        const std::string bin = search.normalized(std::string(row.loadedRuntime) + "\\bin");
         EXPECT_EQ(environmentVariable("PATH"), row.pathGrows ? pathBefore + ";" + bin : pathBefore)
             << row.name;
+        if (row.probes >= 0) {
+            EXPECT_EQ(search.runs("rt"), row.probes) << row.name;
+        }
         if (row.loads) {
             EXPECT_EQ(jvmHome(), bin + "\\..") << row.name;
             EXPECT_NE(createJavaVMEntry(), nullptr) << row.name;
         }
-        if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
+        for (const std::string& path : {library, secondLibrary})
+            if (HMODULE module = GetModuleHandleA(path.c_str())) FreeLibrary(module);
     }
 }
 

@@ -390,30 +390,53 @@ TEST(JreValidation, RequiredJdkIsJudgedByItsLayoutAndVersion) {
     }
 }
 
-TEST(JreValidation, ReleaseFileThatDisagreesIsLogged) {
+// A usable release file judges the runtime without starting it, and nothing is cached; one
+// that is unusable or distrusted leaves the judgement to the probe, whose banner is then
+// compared with it in the log.
+TEST(JreValidation, ReleaseFileJudgesUnlessUnusableOrDistrusted) {
+    const std::string modern = "JAVA_VERSION=\"17.0.9\"\nJAVA_RUNTIME_VERSION=\"17.0.9+9-LTS\"\n";
     struct Row {
         const char* name;
         std::optional<std::string> releaseFile;
-        bool logged;
+        bool distrusted;
+        bool accepted;
+        int runs;             // of the probe
+        const char* version;  // found
+        bool disagreementLogged;
     } rows[] = {
-        {"release file agrees", "IMPLEMENTOR=\"x\"\nJAVA_VERSION=\"17.0.2\"\n", false},
-        {"release file disagrees", "JAVA_VERSION=\"17.0.9\"\r\n", true},
-        {"no release file", std::nullopt, false},
+        {"release file judges", modern, false, true, 0, "17.0.9", false},
+        {"release file below the minimum", "JAVA_VERSION=\"1.8.0_392\"\r\n", false, false, 0, "1.8.0_392", false},
+        {"pre-release release file refused",
+         "JAVA_VERSION=\"22\"\nJAVA_RUNTIME_VERSION=\"22-ea+5-360\"\n", false, false, 0, "22-ea", false},
+        {"unusable release file", "JAVA_VERSION=\"seventeen\"\n", false, true, 1, "17.0.2", false},
+        {"no release file", std::nullopt, false, true, 1, "17.0.2", false},
+        {"distrusted release file", modern, true, true, 1, "17.0.2", true},
     };
     for (const auto& row : rows) {
         JreTestEnvironment environment;
-        if (!environment.hasLog()) GTEST_SKIP() << "no log in this process";
         ScratchDir dir("jrerelease");
         environment.forgetCacheBelow(dir.path());
         makeJavaRuntime(dir.path(), "openjdk version \"17.0.2\" 2022-01-18");
         if (row.releaseFile) writeFile(dir.file("release"), *row.releaseFile);
         installConfigForTesting(blockWith({}));
         std::string javaExe = dir.file("bin\\java.exe"), version;
-        EXPECT_TRUE(checkJavaExe(javaExe, version, "9", "", false)) << row.name;
-        EXPECT_EQ(runCount(dir.file("bin")), 1) << row.name << ": the probe still runs";
+        if (row.distrusted) {
+            std::string first = javaExe;
+            ASSERT_TRUE(checkJavaExe(first, version, "9", "", false)) << row.name;
+            ASSERT_TRUE(acceptedByReleaseFile(first)) << row.name;
+            distrustReleaseFile(first);
+            EXPECT_FALSE(acceptedByReleaseFile(first)) << row.name;
+        }
+        EXPECT_EQ(checkJavaExe(javaExe, version, "9", "", false), row.accepted) << row.name;
+        EXPECT_EQ(version, row.version) << row.name;
+        EXPECT_EQ(runCount(dir.file("bin")), row.runs) << row.name;
+        EXPECT_EQ(acceptedByReleaseFile(javaExe), row.accepted && row.runs == 0) << row.name;
+        EXPECT_EQ(readCacheEntry(javaExe).has_value(), row.runs > 0)
+            << row.name << ": only a probe's answer is cached";
+        if (!environment.hasLog()) continue;
         bool logged = false;
         for (const std::string& line : environment.logLines())
             logged |= line.find("says 17.0.9, the banner says 17.0.2") != std::string::npos;
-        EXPECT_EQ(logged, row.logged) << row.name;
+        EXPECT_EQ(logged, row.disagreementLogged) << row.name;
     }
 }
