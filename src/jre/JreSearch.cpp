@@ -215,9 +215,10 @@ bool LoadDLL(bool showErrors) {
         }
         logError("Could not load functions");
         if (!acceptedByReleaseFile(javaExePath)) break;
-        logMessage("%s was judged by its release file; searching again with its java "
-                   "executable asked instead",
-                   javaExePath.c_str());
+        logMessage(
+            "%s was judged by its release file; searching again with its java "
+            "executable asked instead",
+            javaExePath.c_str());
         abandonJvmLibrary(library, pathBefore);
         distrustReleaseFile(javaExePath);
     }

@@ -266,9 +266,6 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         bool loads;
         bool pathGrows;       // a library was loaded, so PATH keeps its bin directory
         const char* message;  // "" for none; "{bits}" is the build's width, "{64}" "64" in the 64-bit build
-        const char* secondLibrary = nullptr;  // placed as rt2\bin\client\jvm.dll
-        const char* loadedRuntime = "rt";     // whose bin directory PATH gets
-        int probes = -1;                      // runs of rt's java.exe; -1: not counted
     } rows[] = {
         {"nothing found", {{}, {}, {}, {}}, nullptr, true, false, false, "none {bits}"},
         {"nothing found, errors not shown", {{}, {}, {}, {}}, nullptr, false, false, false, ""},
@@ -288,21 +285,6 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
          {{{"inst\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\inst"}, nullptr, true, false, false, "reg failed"},
         {"a working library",
          {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "jvm.dll", true, true, true, ""},
-        // A runtime accepted on its release file is not started; when it then does not load,
-        // its java executable decides as it did before release files were read.
-        {"release file judges a working runtime",
-         {{{"rt", "1.8.0"}}, {{"rt\\release", "JAVA_VERSION=\"17\"\n"}}, {},
-          {{Key::SearchSequence, "B{dir}\\rt"}, {Key::MinJavaVersion, "9"}}},
-         "jvm.dll", true, true, true, "", nullptr, "rt", 0},
-        {"release file judged wrongly: the probe refuses, the next runtime is used",
-         {{{"rt", "1.8.0"}, {"rt2", "1.8.0"}},
-          {{"rt\\release", "JAVA_VERSION=\"17\"\n"}, {"rt2\\release", "JAVA_VERSION=\"17\"\n"}}, {},
-          {{Key::SearchSequence, "B{dir}\\rt;B{dir}\\rt2"}, {Key::MinJavaVersion, "9"}}},
-         "noexports.dll", true, true, true, "", "jvm.dll", "rt2", 1},
-        {"release file judged wrongly: the probe accepts, damaged as before",
-         {{{"rt", "1.8.0"}}, {{"rt\\release", "JAVA_VERSION=\"17\"\n"}}, {},
-          {{Key::SearchSequence, "B{dir}\\rt"}}},
-         "failload.dll", true, false, false, "dir{64} {dir}\\rt", nullptr, "rt", 1},
     };
     for (const auto& row : rows) {
         Arrangement arrangement = row.arrangement;
@@ -310,8 +292,6 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         ArrangedSearch search("loaddll", arrangement);
         const std::string library = search.dir().file("rt\\bin\\client\\jvm.dll");
         if (row.library) copyFixture("jvmvariants", row.library, library);
-        const std::string secondLibrary = search.dir().file("rt2\\bin\\client\\jvm.dll");
-        if (row.secondLibrary) copyFixture("jvmvariants", row.secondLibrary, secondLibrary);
         const std::string pathBefore = environmentVariable("PATH");
 
         testing::internal::CaptureStderr();
@@ -326,18 +306,63 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
             EXPECT_EQ(err.rfind(message, 0), 0u) << row.name << ": " << err;
             EXPECT_EQ(err.find(message, 1), std::string::npos) << row.name << ": shown once";
         }
-        const std::string bin = search.normalized(std::string(row.loadedRuntime) + "\\bin");
+        const std::string bin = search.normalized("rt\\bin");
         EXPECT_EQ(environmentVariable("PATH"), row.pathGrows ? pathBefore + ";" + bin : pathBefore)
             << row.name;
-        if (row.probes >= 0) {
-            EXPECT_EQ(search.runs("rt"), row.probes) << row.name;
-        }
         if (row.loads) {
             EXPECT_EQ(jvmHome(), bin + "\\..") << row.name;
             EXPECT_NE(createJavaVMEntry(), nullptr) << row.name;
         }
-        for (const std::string& path : {library, secondLibrary})
-            if (HMODULE module = GetModuleHandleA(path.c_str())) FreeLibrary(module);
+        if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
+    }
+}
+
+// A runtime accepted on its release file is not started. When its library then does not
+// load, the search is made again with its java executable deciding, as before release files
+// were read: refused, it is passed over; accepted, it fails to load as before.
+TEST(JreSearch, ReleaseFileJudgementThatDoesNotLoadIsAskedAgain) {
+    const std::string release17 = "JAVA_VERSION=\"17\"\n";
+    struct Row {
+        const char* name;
+        const char* minimum;
+        const char* firstLibrary;
+        bool loads;
+        const char* loadedRuntime;  // whose bin directory PATH keeps; "" for none
+        int firstProbes;            // runs of the first runtime's java.exe
+        const char* message;
+    } rows[] = {
+        {"working library: never started", "9", "jvm.dll", true, "rt", 0, ""},
+        {"probe refuses: the next runtime", "9", "noexports.dll", true, "rt2", 1, ""},
+        {"probe accepts: damaged as before", "", "failload.dll", false, "", 1, "dir {dir}\\rt"},
+    };
+    for (const auto& row : rows) {
+        Arrangement arrangement{{{"rt", "1.8.0"}, {"rt2", "1.8.0"}},
+                                {{"rt\\release", release17}, {"rt2\\release", release17}},
+                                {},
+                                {{Key::SearchSequence, "B{dir}\\rt;B{dir}\\rt2"},
+                                 {Key::MinJavaVersion, row.minimum},
+                                 {Key::MessageJvmDamaged, "dir {0}"},
+                                 {Key::MessageJvmDamaged64, "dir {0}"}}};
+        ArrangedSearch search("releaseload", arrangement);
+        const std::string libraries[] = {search.dir().file("rt\\bin\\client\\jvm.dll"),
+                                         search.dir().file("rt2\\bin\\client\\jvm.dll")};
+        copyFixture("jvmvariants", row.firstLibrary, libraries[0]);
+        copyFixture("jvmvariants", "jvm.dll", libraries[1]);
+        const std::string pathBefore = environmentVariable("PATH");
+
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(LoadDLL(true), row.loads) << row.name;
+        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string message = fill(row.message, search.dir());
+        EXPECT_EQ(err.substr(0, message.size()), message) << row.name << ": " << err;
+        EXPECT_EQ(message.empty(), err.empty()) << row.name << ": " << err;
+        const std::string grown =
+            *row.loadedRuntime ? ";" + search.normalized(std::string(row.loadedRuntime) + "\\bin")
+                               : "";
+        EXPECT_EQ(environmentVariable("PATH"), pathBefore + grown) << row.name;
+        EXPECT_EQ(search.runs("rt"), row.firstProbes) << row.name;
+        for (const std::string& library : libraries)
+            if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
     }
 }
 

@@ -405,9 +405,11 @@ TEST(JreValidation, ReleaseFileJudgesUnlessUnusableOrDistrusted) {
         bool disagreementLogged;
     } rows[] = {
         {"release file judges", modern, false, true, 0, "17.0.9", false},
-        {"release file below the minimum", "JAVA_VERSION=\"1.8.0_392\"\r\n", false, false, 0, "1.8.0_392", false},
+        {"release file below the minimum", "JAVA_VERSION=\"1.8.0_392\"\r\n", false, false, 0,
+         "1.8.0_392", false},
         {"pre-release release file refused",
-         "JAVA_VERSION=\"22\"\nJAVA_RUNTIME_VERSION=\"22-ea+5-360\"\n", false, false, 0, "22-ea", false},
+         "JAVA_VERSION=\"22\"\nJAVA_RUNTIME_VERSION=\"22-ea+5-360\"\n", false, false, 0, "22-ea",
+         false},
         {"unusable release file", "JAVA_VERSION=\"seventeen\"\n", false, true, 1, "17.0.2", false},
         {"no release file", std::nullopt, false, true, 1, "17.0.2", false},
         {"distrusted release file", modern, true, true, 1, "17.0.2", true},
