@@ -33,14 +33,19 @@ cmake -S . -B build/pack-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build/pack-release --target karvo-pack >/dev/null || exit 1
 pack=build/pack-release/karvo-pack
 
-# runtime DIR [BANNER]: a fake runtime; with no banner it is a good one with the stand-in
-# jvm.dll (told by INI_TEXT what to do), with a banner its java.exe prints that version.
+# runtime DIR [VERSION]: a fake runtime with a release file naming its version, as real
+# ones have; with no version it is a good one (Java 17) with the stand-in jvm.dll (told by
+# INI_TEXT what to do). Its java.exe prints the same version. RELEASE_FILES=no leaves the
+# release file out, so that the version can only come from starting java.exe.
 runtime() {
+  local version=${2:-17.0.2}
   mkdir -p "$1/bin"
   cp "$fixtures/fakejava/java.exe" "$1/bin/java.exe"
-  if [ $# -gt 1 ]; then
-    printf 'banner=%s\n' "$2" > "$1/bin/fakejava.ini"
-  else
+  printf 'banner=java version "%s"\n' "$version" > "$1/bin/fakejava.ini"
+  if [ "${RELEASE_FILES:-yes}" = yes ]; then
+    printf 'JAVA_VERSION="%s"\n' "$version" > "$1/release"
+  fi
+  if [ $# -lt 2 ]; then
     mkdir -p "$1/bin/client"
     cp "$fixtures/fakejvm/jvm.dll" "$1/bin/client/jvm.dll"
     printf '%s' "$INI_TEXT" > "$1/bin/client/fakejvm.ini"
@@ -69,12 +74,16 @@ for lines in 1000 10000; do
   runtime "$work/$name/jre"
   for i in $(seq $lines); do echo "-Dbench.option$i=value $i"; done > "$work/$name/svc.vmoptions"
 done
-for n in 1 10 50; do
-  sequence=""
-  for i in $(seq $n); do sequence+="'B.\\c$i',"; done
-  layout search$n "${sequence%,}"
-  for i in $(seq $((n - 1))); do runtime "$work/search$n/c$i" 'java version "1.5.0_22"'; done
-  runtime "$work/search$n/c$n"
+for kind in "" probe; do
+  [ "$kind" = probe ] && export RELEASE_FILES=no
+  for n in 1 10 50; do
+    sequence=""
+    for i in $(seq $n); do sequence+="'B.\\c$i',"; done
+    layout search$kind$n "${sequence%,}"
+    for i in $(seq $((n - 1))); do runtime "$work/search$kind$n/c$i" 1.5.0_22; done
+    runtime "$work/search$kind$n/c$n"
+  done
+  unset RELEASE_FILES
 done
 INI_TEXT=$'script=wait-stdin\nrecord='"$(winpath "$work/service/jre/bin/client/fakejvm.record")"$'\n'
 layout service "'B.\\jre'"
@@ -107,14 +116,14 @@ get() { awk -v k="$1" '$1 == k { print $2 }' "$work/medians.txt"; }
 row() {  # metric karvo reference [unit]
   awk -v m="$1" -v a="$2" -v b="$3" -v u="${4:-ms}" 'BEGIN {
     r = (b + 0 > 0 && a + 0 >= 0) ? sprintf("%.2f", a / b) : "-";
-    printf "| %-60s | %12s | %12s | %6s |\n", m, a " " u, (b == "-" ? "-" : b " " u), r }'
+    printf "| %-68s | %12s | %12s | %6s |\n", m, a " " u, (b == "-" ? "-" : b " " u), r }'
 }
 sub() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a - b }'; }
 per() { awk -v a="$1" -v b="$2" -v n="$3" 'BEGIN { printf "%.1f", (a - b) / n }'; }
 
 host=$(get host)
-printf '| %-60s | %12s | %12s | %6s |\n' metric karvo reference ratio
-printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..62})" "$(printf -- '-%.0s' {1..14})" \
+printf '| %-68s | %12s | %12s | %6s |\n' metric karvo reference ratio
+printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..70})" "$(printf -- '-%.0s' {1..14})" \
   "$(printf -- '-%.0s' {1..14})" "--------"
 row "service start to main, cold cache (ref: warm)" "$(get cold)" "$(get warm)"
 row "service start to main, warm cache (ref: bare loader)" "$(get warm)" "$(get bare)"
@@ -126,13 +135,21 @@ row "vmoptions 10,000 vs 10 x 1,000 lines (linearity)" "$(sub "$(get opts10k)" "
   "$(awk -v a="$(get opts1k)" -v h="$host" 'BEGIN { printf "%.1f", 10 * (a - h) }')"
 row "vmoptions 1,000 lines, log on (ref: log off)" "$(sub "$(get opts1k_log)" "$(get host_log)")" \
   "$(sub "$(get opts1k)" "$host")"
+row "java.exe -version without a console (ref: with a windowless one)" "$(get probe)" \
+  "$(get probe_console)"
+# A candidate's cost on a cache miss: the time beyond the same search answered from the
+# version cache throughout (the layouts without release files, second run), per candidate.
 for n in 1 10 50; do
   row "search, cache miss, $n candidates: per candidate (ref: probe)" \
-    "$(per "$(get miss$n)" "$(get hit$n)" $n)" "$(get probe)"
+    "$(per "$(get miss$n)" "$(get hitprobe$n)" $n)" "$(get probe)"
+done
+for n in 1 10 50; do
+  row "search, no release files, cache miss, $n: per candidate (ref: probe)" \
+    "$(per "$(get missprobe$n)" "$(get hitprobe$n)" $n)" "$(get probe)"
 done
 for n in 10 50; do
   row "search, cache hit, $n candidates: per further candidate" \
-    "$(per "$(get hit$n)" "$(get hit1)" $((n - 1)))" "-"
+    "$(per "$(get hitprobe$n)" "$(get hitprobe1)" $((n - 1)))" "-"
 done
 row "template size, 32-bit (ref: 300 KB)" "$(stat -c %s $template32)" 307200 B
 if [ -f "$template64" ]; then

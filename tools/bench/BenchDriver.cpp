@@ -28,14 +28,17 @@ double nowMs() {
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Runs a command line to its end (at most a minute); the time it took, or -1.
-double runTimed(const std::string& commandLine, const std::string& directory) {
+// Runs a command line to its end (at most a minute); the time it took, or -1. By default
+// the program gets no console, as the service gives its Java host none: under Wine even a
+// console without a window costs a console host process, more than a small program's start.
+double runTimed(const std::string& commandLine, const std::string& directory,
+                DWORD flags = DETACHED_PROCESS) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::string line = commandLine;
     const double start = nowMs();
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         directory.c_str(), &startup, &info)) {
         std::fprintf(stderr, "cannot start %s (error %lu)\n", commandLine.c_str(), GetLastError());
         return -1;
@@ -207,16 +210,21 @@ int main(int argc, char** argv) {
             taken["bare"].push_back(runTimed(bareLine, bareDirectory));
             taken["host"].push_back(host("host"));
             taken["probe"].push_back(runTimed(probeLine, bareDirectory));
+            taken["probe_console"].push_back(runTimed(probeLine, bareDirectory, CREATE_NO_WINDOW));
             taken["opts1k"].push_back(host("opts1k"));
             taken["opts10k"].push_back(host("opts10k"));
             taken["host_log"].push_back(loggedHost("host"));
             taken["opts1k_log"].push_back(loggedHost("opts1k"));
         }
-        for (const char* n : {"1", "10", "50"}) {
-            forgetVersions(std::string("search") + n);
-            taken[std::string("miss") + n].push_back(host(std::string("search") + n));
-            taken[std::string("hit") + n].push_back(host(std::string("search") + n));
-        }
+        // Runtimes with release files, as real ones have, and the same without them, so that
+        // every java.exe is started.
+        for (const std::string kind : {"", "probe"})
+            for (const char* n : {"1", "10", "50"}) {
+                const std::string layout = "search" + kind + n;
+                forgetVersions(layout);
+                taken["miss" + kind + n].push_back(host(layout));
+                taken["hit" + kind + n].push_back(host(layout));
+            }
         forgetVersions("service");
         taken["cold"].push_back(service.start());
         taken["stop"].push_back(service.stop());
