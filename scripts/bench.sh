@@ -85,9 +85,13 @@ for kind in "" probe; do
   done
   unset RELEASE_FILES
 done
-INI_TEXT=$'script=wait-stdin\nrecord='"$(winpath "$work/service/jre/bin/client/fakejvm.record")"$'\n'
-layout service "'B.\\jre'"
-runtime "$work/service/jre"
+for name in service serviceprobe; do
+  INI_TEXT=$'script=wait-stdin\nrecord='"$(winpath "$work/$name/jre/bin/client/fakejvm.record")"$'\n'
+  layout $name "'B.\\jre'"
+  [ $name = serviceprobe ] && export RELEASE_FILES=no
+  runtime "$work/$name/jre"
+  unset RELEASE_FILES
+done
 cp $win/bench/bare-loader.exe "$work/"
 
 # Packing: the release packer against copying the template, 20 runs each.
@@ -126,6 +130,8 @@ printf '| %-68s | %12s | %12s | %6s |\n' metric karvo reference ratio
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..70})" "$(printf -- '-%.0s' {1..14})" \
   "$(printf -- '-%.0s' {1..14})" "--------"
 row "service start to main, cold cache (ref: warm)" "$(get cold)" "$(get warm)"
+row "service start to main, cold cache, no release file (ref: warm)" "$(get coldprobe)" \
+  "$(get warmprobe)"
 row "service start to main, warm cache (ref: bare loader)" "$(get warm)" "$(get bare)"
 row "service stop to stopped" "$(get stop)" "-"
 row "Java host, cache hit, whole process (ref: bare loader)" "$host" "$(get bare)"

@@ -187,10 +187,12 @@ RunResult runProcess(const std::string& commandLine, const RunOptions& options) 
     CloseHandle(errWrite);
     CloseHandle(inRead);
     if (!started) {
+        const DWORD error = GetLastError();
         CloseHandle(outRead);
         CloseHandle(errRead);
         CloseHandle(inWrite);
-        throw std::runtime_error("cannot start " + commandLine);
+        throw std::runtime_error("cannot start " + commandLine + " (error " +
+                                 std::to_string(error) + ")");
     }
     Drain outJob{outRead, &result.out}, errJob{errRead, &result.err};
     HANDLE outReader = CreateThread(nullptr, 0, drain, &outJob, 0, nullptr);

@@ -111,9 +111,11 @@ bool fileHolds(const std::string& path, const char* text) {
 
 class Service {
 public:
-    Service() : manager_(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
-        const std::string binary = "\"" + root + "\\service\\svc.exe\"";
-        service_ = CreateServiceA(manager_, "KarvoBenchSvc", "KarvoBenchSvc", SERVICE_ALL_ACCESS,
+    // The configured executable of one layout, installed under its own name.
+    Service(const std::string& layout, const std::string& name)
+        : layout_(layout), manager_(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+        const std::string binary = "\"" + root + "\\" + layout + "\\svc.exe\"";
+        service_ = CreateServiceA(manager_, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                   SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
                                   nullptr, nullptr);
@@ -129,7 +131,7 @@ public:
     }
     // Start request to the stand-in's main entered; -1 on failure.
     double start() {
-        const std::string record = root + "\\service\\jre\\bin\\client\\fakejvm.record";
+        const std::string record = root + "\\" + layout_ + "\\jre\\bin\\client\\fakejvm.record";
         DeleteFileA(record.c_str());
         const double begin = nowMs();
         if (!StartServiceA(service_, 0, nullptr)) return -1;
@@ -153,6 +155,7 @@ public:
     }
 
 private:
+    std::string layout_;
     SC_HANDLE manager_;
     SC_HANDLE service_ = nullptr;
 };
@@ -200,7 +203,8 @@ int main(int argc, char** argv) {
     const std::string probeLine = "\"" + root + "\\host\\jre\\bin\\java.exe\" -version";
 
     std::map<std::string, std::vector<double>> samples;
-    Service service;
+    Service service("service", "KarvoBenchSvc");
+    Service probed("serviceprobe", "KarvoBenchSvcProbe");  // its runtime has no release file
     // One warm-up of everything, not counted: the first start of each program pays for
     // loading it from disk.
     for (int round = -1; round < rounds; ++round) {
@@ -231,6 +235,13 @@ int main(int argc, char** argv) {
         settle();
         taken["warm"].push_back(service.start());
         taken["stop"].push_back(service.stop());
+        settle();
+        forgetVersions("serviceprobe");
+        taken["coldprobe"].push_back(probed.start());
+        probed.stop();
+        settle();
+        taken["warmprobe"].push_back(probed.start());
+        probed.stop();
         settle();
         if (round < 0) continue;
         for (const auto& [name, values] : taken)
