@@ -2,13 +2,13 @@
 # Prints one table of size and speed figures: metric, karvo, reference, ratio. Figures, not
 # pass/fail: nothing here fails because something is slow. README.md says what each row
 # means and which ratios the project aims for.
-#   BENCH_ROUNDS=N (default 5): interleaved rounds; every time is the median of N rounds.
+#   BENCH_ROUNDS=N (default 9): interleaved rounds; every time is the median of N rounds.
 #   BENCH_BITS=32|64: which build is timed; by default the 32-bit one, or the 64-bit one on
 #   a machine that runs no 32-bit programs. Sizes are printed for both.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-rounds=${BENCH_ROUNDS:-5}
+rounds=${BENCH_ROUNDS:-9}
 work=$root/build/bench/run
 rm -rf "$work" && mkdir -p "$work"
 template32=build/win/karvo-service.exe
