@@ -39,7 +39,7 @@ fi
 
 export WINEPREFIX=$(realpath -m "$prefix")
 export WINEARCH=$arch
-export WINEDEBUG=-all
+export WINEDEBUG=${KARVO_WINEDEBUG:--all}  # KARVO_WINEDEBUG=err+all shows Wine's own errors
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset DISPLAY
 

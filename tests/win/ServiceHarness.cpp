@@ -1,5 +1,6 @@
 #include "win/ServiceHarness.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "support/WinHandles.h"
@@ -114,8 +115,20 @@ InstalledService::InstalledService(const RuntimeLayout& layout, const std::strin
 }
 
 bool InstalledService::start(const std::string& mark, DWORD timeoutMs) {
-    if (launcherCommand(layout_, "/start").exitCode != 0) return false;
+    const RunResult started = launcherCommand(layout_, "/start");
+    if (started.exitCode != 0) {
+        std::fprintf(stderr, "/start of %s ended with %lu:\n%s%s", name_.c_str(),
+                     static_cast<unsigned long>(started.exitCode), started.out.c_str(),
+                     started.err.c_str());
+        return false;
+    }
     const bool marked = layout_.waitForRecord(mark, timeoutMs);
+    if (!marked) {
+        const auto status = queryService(name_);
+        std::fprintf(stderr, "%s: no \"%s\" from the program within %lu ms; service state %lu\n",
+                     name_.c_str(), mark.c_str(), static_cast<unsigned long>(timeoutMs),
+                     status ? static_cast<unsigned long>(status->dwCurrentState) : 0ul);
+    }
     if (const auto status = queryService(name_); status && status->dwProcessId)
         pids_.push_back(status->dwProcessId);
     if (const DWORD child = childPid(layout_)) pids_.push_back(child);
