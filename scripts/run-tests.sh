@@ -30,8 +30,9 @@ for bits in $widths; do
   echo "== Windows tests under Wine ($bits-bit build, $arch prefix)"
   # One ctest process with a fixed, sequential order: the tests share the prefix's Service
   # Control Manager and registry, and each one cleans up what it creates. Wine now and then
-  # fails a process start outright (CreateProcess error 1359, seen about once in 300
-  # tests): a failed test runs once more, and its first failure stays in the output above.
+  # fails a process start outright (CreateProcess error 1359, ERROR_INTERNAL_ERROR; seen in
+  # about one test run in a hundred here): a failed test runs once more, and its first
+  # failure stays in the output.
   scripts/with-wine.sh --arch=$arch build/wine-test-prefix$suffix $build/wine-probe.exe 2400 \
     bash -c "cd '$root/$build' && ctest --output-on-failure --timeout 300 --repeat until-pass:2"
   rc=$?
