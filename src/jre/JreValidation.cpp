@@ -70,12 +70,14 @@ std::optional<std::string> readBannerVersion(const std::string& tempFile) {
 
 // The runtime's "release" file beside its bin directory, up to MaxBannerOutputBytes; nothing
 // when there is none.
-std::optional<std::string> readReleaseFile(const std::string& javaExePath,
-                                           std::string& releaseFile) {
+std::optional<std::string> releaseFilePath(const std::string& javaExePath) {
     const auto directory = javaExeDirectory(javaExePath);
     if (!directory) return std::nullopt;
-    releaseFile = *directory + "..\\release";
-    UniqueFile file(std::fopen(releaseFile.c_str(), "rb"));
+    return *directory + "..\\release";
+}
+
+std::optional<std::string> readReleaseFile(const std::optional<std::string>& path) {
+    UniqueFile file(path ? std::fopen(path->c_str(), "rb") : nullptr);
     if (!file) return std::nullopt;
     std::string text(MaxBannerOutputBytes, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), file.get()));
@@ -85,12 +87,12 @@ std::optional<std::string> readReleaseFile(const std::string& javaExePath,
 // The release file names the version too; a disagreement with the banner hints at a runtime
 // copied over another one, which is worth a line in the log.
 void crossCheckReleaseFile(const std::string& javaExePath, std::string_view version) {
-    std::string releaseFile;
-    const auto text = readReleaseFile(javaExePath, releaseFile);
+    const auto path = releaseFilePath(javaExePath);
+    const auto text = readReleaseFile(path);
     const auto released = text ? parseReleaseFileVersion(*text) : std::nullopt;
     if (released && *released != leadingVersionPart(version))
-        logMessage("release file %s says %s, the banner says %s", releaseFile.c_str(),
-                   released->c_str(), std::string(version).c_str());
+        logMessage("release file %s says %s, the banner says %s", path->c_str(), released->c_str(),
+                   std::string(version).c_str());
 }
 
 // What this process has judged by release files: the runtimes accepted that way (the path
@@ -114,8 +116,7 @@ bool isDistrusted(const std::string& javaExePath) {
 // The version the release file gives, unless it is distrusted or gives none.
 bool readReleaseVersion(const std::string& javaExePath, std::string& version) {
     if (isDistrusted(javaExePath)) return false;
-    std::string releaseFile;
-    const auto text = readReleaseFile(javaExePath, releaseFile);
+    const auto text = readReleaseFile(releaseFilePath(javaExePath));
     const auto judged = text ? releaseFileJudgingVersion(*text) : std::nullopt;
     if (!judged) return false;
     version = *judged;

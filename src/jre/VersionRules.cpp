@@ -213,7 +213,8 @@ std::optional<std::string_view> releaseFileValue(std::string_view text, std::str
         const std::size_t end = std::min(text.find('\n', start), text.size());
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (!line.starts_with(name) || line.substr(name.size()).substr(0, 1) != "=") continue;
+        if (!line.starts_with(name) || line.size() == name.size() || line[name.size()] != '=')
+            continue;
         line.remove_prefix(name.size() + 1);
         while (!line.empty() && (line.back() == '\r' || isBlank(line.back()))) line.remove_suffix(1);
         if (line.size() >= 2 && line.front() == '"' && line.back() == '"')

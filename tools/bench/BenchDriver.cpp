@@ -115,10 +115,10 @@ public:
     Service(const std::string& layout, const std::string& name)
         : layout_(layout), manager_(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
         const std::string binary = "\"" + root + "\\" + layout + "\\svc.exe\"";
-        service_ = CreateServiceA(manager_, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                  SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
-                                  nullptr, nullptr);
+        service_ =
+            CreateServiceA(manager_, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                           binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
         if (!service_) std::fprintf(stderr, "cannot create the service (error %lu)\n", GetLastError());
     }
     ~Service() {
