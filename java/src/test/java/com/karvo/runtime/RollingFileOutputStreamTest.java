@@ -167,6 +167,22 @@ final class RollingFileOutputStreamTest {
         check("keep bound rolls the newest", read(new File(dir, "out.txt.2")).equals("line 0001\n"), "not rolled");
     }
 
+    static void unfinishedRollIsFinishedAtTheStart() throws Exception {
+        File dir = WinLauncherTest.caseDir("unfinished roll");
+        write(new File(dir, "out.txt.rolling"), "cut short\n");
+        write(new File(dir, "out.txt.1"), "older\n");
+        try (RollingFileOutputStream out = new RollingFileOutputStream(new File(dir, "out.txt"), true, 100, 3,
+                StandardCharsets.US_ASCII)) {
+            out.write(ascii("new\n"));
+        }
+        check("unfinished roll becomes the newest rolled file",
+                read(new File(dir, "out.txt.1")).equals("cut short\n")
+                        && read(new File(dir, "out.txt.2")).equals("older\n")
+                        && read(new File(dir, "out.txt")).equals("new\n")
+                        && !new File(dir, "out.txt.rolling").exists(),
+                read(new File(dir, "out.txt.1")));
+    }
+
     /** Passes every write on unchanged and remembers its bytes, to compare with what the files hold. */
     private static final class RecordingStream extends OutputStream {
         private final StringBuilder seen = new StringBuilder();

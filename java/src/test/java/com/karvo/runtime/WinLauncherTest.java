@@ -49,6 +49,7 @@ public final class WinLauncherTest {
         group("failed roll", RollingFileOutputStreamTest::failedRollKeepsHistory);
         group("rolling limit", RollingFileOutputStreamTest::rolledFilesStayWithinTheLimit);
         group("keep bound", RollingFileOutputStreamTest::keepAboveTheBoundIsHeldToIt);
+        group("unfinished roll", RollingFileOutputStreamTest::unfinishedRollIsFinishedAtTheStart);
         System.out.println(passed + " passed, " + failed + " failed");
         System.exit(failed == 0 ? 0 : 1);
     }
