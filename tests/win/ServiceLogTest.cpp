@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "config/ConfigKeys.h"
@@ -110,6 +111,8 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         bool stopRequested;
         std::vector<std::string> serviceLines;  // "NAME" stands for the service name
         std::vector<std::string> absent;
+        std::map<ConfigKey, std::string> extraKeys;
+        std::vector<std::string> once;  // lines the service log holds exactly once
     } rows[] = {
         {"stopped by request", "wait-stdin", true,
          {"service main", "service name is 'NAME'", "registering ConsoleCtrlHandler",
@@ -132,12 +135,20 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
           "last output of the program:", "output: Exception in thread main",
           "output: \tat Main.main", "exiting"},
          {"service stopped set", "output: " + std::string(5000, 'x')}},
+        {"restarted twice: console events handled by one registration", "exit:3", false,
+         {"registering ConsoleCtrlHandler", "process terminated with exit code 3",
+          "restart 1 after exit code 3 in 200 ms", "restart 2 after exit code 3 in 400 ms",
+          "process terminated with exit code 3", "exiting"},
+         {},
+         {{Key::Restart, "on-failure"}, {Key::RestartDelay, "200"}, {Key::RestartLimit, "2"}},
+         {"registering ConsoleCtrlHandler"}},
     };
     for (const auto& row : rows) {
         const std::string name = uniqueName("KarvoLog");
         RuntimeLayout layout("log_e2e", [&] {
             auto keys = serviceKeys(name);
             keys[Key::ProgramArguments] = "-r";
+            for (const auto& [key, value] : row.extraKeys) keys[key] = value;
             return keys;
         }(), row.script);
         const auto before = logFiles();
@@ -164,6 +175,9 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         EXPECT_TRUE(inOrder(*serviceLog, {"consuming output"})) << row.name;
         for (const auto& line : row.absent)
             EXPECT_EQ(std::count(serviceLog->begin(), serviceLog->end(), line), 0) << row.name;
+        for (const auto& line : row.once)
+            EXPECT_EQ(std::count(serviceLog->begin(), serviceLog->end(), line), 1)
+                << row.name << ": " << line << "\n" << joined(*serviceLog);
 
         EXPECT_TRUE(inOrder(*childLog, {"launching program", "Creating JVM", "JVM created",
                                         "main class: com/karvo/runtime/WinLauncher",
