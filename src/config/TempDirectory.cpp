@@ -195,10 +195,9 @@ namespace {
 // Opens an entry as itself: a link is opened, not what it points to. Without delete sharing,
 // so that nobody can rename the entry or put something else in its place while it is held.
 UniqueHandle openEntryItself(const std::string& path, DWORD access) {
-    return UniqueHandle(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+    return UniqueHandle(CreateFileA(
+        path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 HostDirKind entryKind(DWORD attributes) {
@@ -270,7 +269,8 @@ bool ownedByThisAccount(HANDLE object) {
         return false;
     const UniqueLocal descriptorMemory(descriptor);
     UniqueHandle token;
-    if (!owner || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
+    if (!owner || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()))
+        return false;
     const auto tokenSidMatches = [&](TOKEN_INFORMATION_CLASS kind) {
         DWORD size = 0;
         GetTokenInformation(token.get(), kind, nullptr, 0, &size);
@@ -300,10 +300,9 @@ struct PlaceholderClaim {
 
 PlaceholderClaim claimPlaceholder(const std::string& placeholder) {
     PlaceholderClaim claim;
-    claim.held = UniqueHandle(CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr,
-                                          CREATE_NEW,
-                                          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-                                          nullptr));
+    claim.held = UniqueHandle(
+        CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr, CREATE_NEW,
+                    FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (claim.held) {
         claim.state = PlaceholderState::Gone;
         return claim;
@@ -318,10 +317,10 @@ PlaceholderClaim claimPlaceholder(const std::string& placeholder) {
     FILETIME created{}, now{};
     GetFileTime(claim.held.get(), &created, nullptr, nullptr);
     GetSystemTimeAsFileTime(&now);
-    claim.state = writtenBeforeSystemStart(fileTimeValue(created), fileTimeValue(now),
-                                           GetTickCount64())
-                      ? PlaceholderState::LeftBeforeSystemStart
-                      : PlaceholderState::LeftSinceSystemStart;
+    claim.state =
+        writtenBeforeSystemStart(fileTimeValue(created), fileTimeValue(now), GetTickCount64())
+            ? PlaceholderState::LeftBeforeSystemStart
+            : PlaceholderState::LeftSinceSystemStart;
     return claim;
 }
 
@@ -378,7 +377,8 @@ int removeEndedLauncherTempDirs() {
             removeHeldDirectoryContents(directory, 0);
         }
         const bool gone = deleteEntryItself(directory, HostDirKind::Directory);
-        if (gone) ++removed;
+        if (gone)
+            ++removed;
         else logMessage("could not remove all of %s (%d)", directory.c_str(),
                         static_cast<int>(GetLastError()));
         // A placeholder taken over goes after its directory, so that no host can be given

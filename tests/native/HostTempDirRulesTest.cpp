@@ -17,8 +17,8 @@ TEST(HostTempDirRules, OnlyThisAccountsDirectoriesOfEndedHostsGo) {
         HostDirVerdict expected;
     } rows[] = {
         {"host ended, its placeholder gone", P::Gone, K::Directory, true, V::Remove},
-        {"placeholder left before the system started", P::LeftBeforeSystemStart, K::Directory,
-         true, V::Remove},
+        {"placeholder left before the system started", P::LeftBeforeSystemStart, K::Directory, true,
+         V::Remove},
         {"placeholder held: the host runs", P::Held, K::Directory, true, V::HostRuns},
         {"placeholder left unheld since the start: an earlier template's host may run",
          P::LeftSinceSystemStart, K::Directory, true, V::HostMayRun},

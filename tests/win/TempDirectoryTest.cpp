@@ -88,8 +88,8 @@ bool giveToAnotherAccount(const std::string& path) {
     DWORD size = sizeof sid;
     if (!CreateWellKnownSid(WinLocalServiceSid, nullptr, sid, &size)) return false;
     std::string copy = path;
-    if (SetNamedSecurityInfoA(copy.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, sid,
-                              nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (SetNamedSecurityInfoA(copy.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, sid, nullptr,
+                              nullptr, nullptr) != ERROR_SUCCESS)
         return false;
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -281,8 +281,8 @@ TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
         {"placeholder left unheld before the system started: host ended", "kvo1E.tmp_dir", true,
          Placeholder::UnheldBeforeSystemStart, true},
         {"placeholder held: host runs, kept", "kvo1C.tmp_dir", true, Placeholder::Held, false},
-        {"a file of that name is not a host's directory", "kvo1D.tmp_dir", false,
-         Placeholder::Gone, false},
+        {"a file of that name is not a host's directory", "kvo1D.tmp_dir", false, Placeholder::Gone,
+         false},
         {"another name is not touched", "other.tmp_dir", true, Placeholder::Gone, false},
     };
     std::vector<HANDLE> held;
