@@ -21,6 +21,7 @@ mkdir -p "$classes" "$out/test-work"
 find "$here/src/test/java" -name '*.java' | sed 's/\\/\\\\/g; s/.*/"&"/' > "$out/test-sources.txt"
 javac --release 8 -encoding UTF-8 -cp "$out/karvo-runtime.jar" -d "$classes" "@$out/test-sources.txt"
 
-# Non-ASCII program arguments need a UTF-8 locale to reach the child JVMs intact.
-LC_ALL=C.UTF-8 java -cp "$classes" com.karvo.runtime.WinLauncherTest \
+# Non-ASCII program arguments need a UTF-8 locale to reach the child JVMs intact. The runner
+# also drives some runtime classes itself, so the jar is on its own class path.
+LC_ALL=C.UTF-8 java -cp "$classes:$out/karvo-runtime.jar" com.karvo.runtime.WinLauncherTest \
     "$out/karvo-runtime.jar" "$classes" "$out/test-work"

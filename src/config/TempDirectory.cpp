@@ -1,13 +1,16 @@
 #include "config/TempDirectory.h"
 
+#include <aclapi.h>
 #include <direct.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <vector>
 
+#include "config/HostTempDirRules.h"
 #include "config/Messages.h"
 #include "config/PathOps.h"
 #include "support/Log.h"
@@ -16,6 +19,10 @@
 
 namespace karvo {
 namespace {
+
+void freeLocal(HLOCAL memory) { LocalFree(memory); }
+// Memory the system allocated for the caller (a security descriptor).
+using UniqueLocal = Owned<HLOCAL, freeLocal, 0>;
 
 // Deeper than anything the launcher extracts; a program's own tree below that is left.
 constexpr int MaxRemovalDepth = 32;
@@ -183,48 +190,151 @@ void createLauncherTempDir() {
     exitWithConfiguredMessage(Key::MessageInternalError, InternalError::TempDirectory);
 }
 
-bool removeDirectoryTree(const std::string& path, int depth) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    // A link is removed as a link: what it points to belongs to someone else.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < MaxRemovalDepth) {
-        WIN32_FIND_DATAA data;
-        UniqueFind find(FindFirstFileA((path + "\\*").c_str(), &data));
-        if (find) {
-            do {
-                const std::string name = data.cFileName;
-                if (name == "." || name == "..") continue;
-                const std::string entry = path + "\\" + name;
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    removeDirectoryTree(entry, depth + 1);
-                } else {
-                    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                        SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(entry.c_str());
-                }
-            } while (FindNextFileA(find.get(), &data));
+namespace {
+
+// Opens an entry as itself: a link is opened, not what it points to. Without delete sharing,
+// so that nobody can rename the entry or put something else in its place while it is held.
+UniqueHandle openEntryItself(const std::string& path, DWORD access) {
+    return UniqueHandle(CreateFileA(
+        path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+HostDirKind entryKind(DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return HostDirKind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return HostDirKind::Directory;
+    return HostDirKind::NotADirectory;
+}
+
+std::optional<HostDirKind> heldEntryKind(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(entry, &info)) return std::nullopt;
+    return entryKind(info.dwFileAttributes);
+}
+
+// Deletes one entry by name once nothing of it is needed any more. Neither call follows a
+// link: a link, or whatever was put in the entry's place meanwhile, goes as itself, and a
+// directory only when it is empty.
+bool deleteEntryItself(const std::string& path, HostDirKind kind) {
+    if (kind != HostDirKind::NotADirectory) return RemoveDirectoryA(path.c_str()) != FALSE;
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
+// Empties a directory the caller holds (so its name keeps meaning it): each subdirectory is
+// held in turn and looked at as itself before anything below it is touched, so a link put in
+// its place is removed, never entered.
+void removeHeldDirectoryContents(const std::string& path, int depth) {
+    WIN32_FIND_DATAA data;
+    UniqueFind find(FindFirstFileA((path + "\\*").c_str(), &data));
+    if (!find) return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string child = path + "\\" + name;
+        const HostDirKind kind = entryKind(data.dwFileAttributes);
+        if (kind == HostDirKind::Directory) {
+            removeDirectoryTree(child, depth + 1);
+            continue;
         }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        deleteEntryItself(child, kind);
+    } while (FindNextFileA(find.get(), &data));
+}
+
+}  // namespace
+
+bool removeDirectoryTree(const std::string& path, int depth) {
+    std::optional<HostDirKind> kind;
+    {
+        const UniqueHandle held = openEntryItself(path, FILE_READ_ATTRIBUTES);
+        if (!held) return GetLastError() == ERROR_FILE_NOT_FOUND;
+        kind = heldEntryKind(held.get());
+        if (kind == HostDirKind::Directory && depth < MaxRemovalDepth)
+            removeHeldDirectoryContents(path, depth);
     }
-    return RemoveDirectoryA(path.c_str()) != FALSE;
+    return kind && deleteEntryItself(path, *kind);
 }
 
 namespace {
 
-// Takes the placeholder's name for the caller while it removes the directory beside it:
-// created anew and held without sharing, it keeps every host from being given that name
-// (unique names are only handed out for files that do not exist) and tells other clean-ups
-// that the directory is taken. Fails while the directory's host still holds its placeholder.
-UniqueHandle claimPlaceholder(const std::string& placeholder) {
-    const auto claim = [&] {
-        return UniqueHandle(CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr,
-                                        CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+// The owner of a file system object, compared with this process's account: the user itself
+// and the owner it gives to what it creates (on Windows often the Administrators group for
+// an administrator or the system account).
+bool ownedByThisAccount(HANDLE object) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const UniqueLocal descriptorMemory(descriptor);
+    UniqueHandle token;
+    if (!owner || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()))
+        return false;
+    const auto tokenSidMatches = [&](TOKEN_INFORMATION_CLASS kind) {
+        DWORD size = 0;
+        GetTokenInformation(token.get(), kind, nullptr, 0, &size);
+        std::vector<unsigned char> buffer(size);
+        if (size == 0 || !GetTokenInformation(token.get(), kind, buffer.data(), size, &size))
+            return false;
+        // TOKEN_USER and TOKEN_OWNER both start with the SID's pointer.
+        const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                           : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+        return EqualSid(sid, owner) != FALSE;
     };
-    UniqueHandle held = claim();
-    // A placeholder nobody holds (its host ended before the system could delete it, or an
-    // older launcher left it) can be deleted; one that is held cannot.
-    if (!held && GetLastError() == ERROR_FILE_EXISTS && DeleteFileA(placeholder.c_str()))
-        held = claim();
-    return held;
+    return tokenSidMatches(TokenUser) || tokenSidMatches(TokenOwner);
+}
+
+std::uint64_t fileTimeValue(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// The caller's hold on a placeholder's name while it removes the directory beside it:
+// created anew (or taken over, when left unheld) and held without sharing, it keeps every
+// host from being given that name (unique names are only handed out for files that do not
+// exist) and tells other clean-ups that the directory is taken.
+struct PlaceholderClaim {
+    UniqueHandle held;
+    PlaceholderState state = PlaceholderState::Held;
+};
+
+PlaceholderClaim claimPlaceholder(const std::string& placeholder) {
+    PlaceholderClaim claim;
+    claim.held = UniqueHandle(
+        CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr, CREATE_NEW,
+                    FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (claim.held) {
+        claim.state = PlaceholderState::Gone;
+        return claim;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return claim;
+    // Left there: held by a running host (then it cannot be opened), or by nobody. Hosts
+    // built from an earlier template never held theirs; only one older than the system's
+    // start surely belongs to a host that has ended.
+    claim.held = UniqueHandle(CreateFileA(placeholder.c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!claim.held) return claim;
+    FILETIME created{}, now{};
+    GetFileTime(claim.held.get(), &created, nullptr, nullptr);
+    GetSystemTimeAsFileTime(&now);
+    claim.state =
+        writtenBeforeSystemStart(fileTimeValue(created), fileTimeValue(now), GetTickCount64())
+            ? PlaceholderState::LeftBeforeSystemStart
+            : PlaceholderState::LeftSinceSystemStart;
+    return claim;
+}
+
+const char* verdictText(HostDirVerdict verdict) {
+    switch (verdict) {
+        case HostDirVerdict::Remove: return "its host has ended";
+        case HostDirVerdict::HostRuns: return "its host runs";
+        case HostDirVerdict::HostMayRun:
+            return "its placeholder is left but not held, as by a host of an earlier template";
+        case HostDirVerdict::Link: return "it is a link";
+        case HostDirVerdict::NotADirectory: return "it is no directory";
+        case HostDirVerdict::NotOurs: return "another account owns it";
+    }
+    return "";
 }
 
 }  // namespace
@@ -247,12 +357,36 @@ int removeEndedLauncherTempDirs() {
     int removed = 0;
     for (const std::string& name : names) {
         const std::string directory = temp + name;
-        const UniqueHandle claim = claimPlaceholder(temp + name.substr(0, name.size() - 4));
-        if (!claim) continue;  // its host still runs, or another clean-up has it
-        logMessage("removing %s, its host has ended", directory.c_str());
-        if (removeDirectoryTree(directory, 0)) ++removed;
+        const std::string placeholder = temp + name.substr(0, name.size() - 4);
+        PlaceholderClaim claim = claimPlaceholder(placeholder);
+        if (!claim.held) continue;  // its host still runs, or another clean-up has it
+        {
+            // What was listed is looked at again as itself, and held from here on.
+            const UniqueHandle entry =
+                openEntryItself(directory, FILE_READ_ATTRIBUTES | READ_CONTROL);
+            const std::optional<HostDirKind> kind =
+                entry ? heldEntryKind(entry.get()) : std::nullopt;
+            if (!kind) continue;
+            const HostDirVerdict verdict =
+                judgeHostTempDir(claim.state, *kind, ownedByThisAccount(entry.get()));
+            if (verdict != HostDirVerdict::Remove) {
+                logMessage("leaving %s: %s", directory.c_str(), verdictText(verdict));
+                continue;
+            }
+            logMessage("removing %s, %s", directory.c_str(), verdictText(verdict));
+            removeHeldDirectoryContents(directory, 0);
+        }
+        const bool gone = deleteEntryItself(directory, HostDirKind::Directory);
+        if (gone)
+            ++removed;
         else logMessage("could not remove all of %s (%d)", directory.c_str(),
                         static_cast<int>(GetLastError()));
+        // A placeholder taken over goes after its directory, so that no host can be given
+        // its name while the directory is still there.
+        if (claim.state == PlaceholderState::LeftBeforeSystemStart) {
+            claim.held.reset();
+            DeleteFileA(placeholder.c_str());
+        }
     }
     return removed;
 }

@@ -16,11 +16,15 @@ void setLauncherTempDir(std::string path);
 // deleted by the system when the process ends. Directories of ended hosts are removed first.
 void createLauncherTempDir();
 
-// Removes every "kvo*.tmp_dir" in the system temporary directory whose placeholder is gone
-// or no longer held, that is whose host has ended. Safe while other hosts and clean-ups
-// run: the placeholder's name is claimed (created anew and held) before anything goes, and
-// a held placeholder can be neither claimed nor deleted. Returns how many directories went
-// completely.
+// Removes every "kvo*.tmp_dir" in the system temporary directory whose host has ended: its
+// placeholder is gone (hosts hold theirs until they end), or was left unheld before the
+// system last started. A placeholder left unheld since then is kept with its directory,
+// since hosts built from an earlier template never held theirs. Only directories that this
+// account owns go, and links are never followed (HostTempDirRules decides). Safe while
+// other hosts and clean-ups run: the placeholder's name is claimed (created anew and held)
+// before anything goes, a held placeholder can be neither claimed nor deleted, and every
+// entry is held, so that nothing can take its place, before it is looked at and deleted.
+// Returns how many directories went completely.
 int removeEndedLauncherTempDirs();
 
 // Removes a directory with everything below it (links are removed, not followed); true

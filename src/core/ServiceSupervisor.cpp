@@ -236,8 +236,6 @@ ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settin
 
     // Still "running" unless a stop came in meanwhile, which must not be overwritten.
     reportStatus();
-    logMessage("registering ConsoleCtrlHandler");
-    SetConsoleCtrlHandler(consoleEventHandler, TRUE);
     run.terminated = waitForChild(childProcess.get(), settings.stopTimeoutSeconds);
     run.ranForMs = milliseconds() - startedAt;
     if (!GetExitCodeProcess(childProcess.get(), &run.exitCode)) run.exitCode = 0;
@@ -287,6 +285,10 @@ void superviseChild(DWORD count, LPSTR* arguments, const SupervisorSettings& set
         return;
     }
 
+    // Console events must not end the service process. Once for every child it starts:
+    // each registration adds another entry to the process's list of handlers.
+    logMessage("registering ConsoleCtrlHandler");
+    SetConsoleCtrlHandler(consoleEventHandler, TRUE);
     RestartPlanner planner(settings.restart);
     for (;;) {
         const ChildRun run = runChild(line, settings);

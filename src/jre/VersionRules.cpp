@@ -99,11 +99,28 @@ int comparePiece(std::string_view a, std::string_view b) {
     return 0;
 }
 
-// Over the first count pieces; a missing piece sorts below a present one.
+bool isPreReleasePiece(std::string_view piece) {
+    for (std::string_view marker : {"beta", "ea", "rc"}) {
+        if (piece.starts_with(marker)) return true;
+    }
+    return false;
+}
+
+// Where a piece stands before its text is looked at: a pre-release marker below a missing
+// piece, so that 21-ea comes before 21 and 21.0.1 as Java orders them, and a missing piece
+// below any other.
+int pieceRank(const Pieces& pieces, std::size_t i) {
+    if (i >= pieces.size()) return 1;
+    return isPreReleasePiece(pieces[i]) ? 0 : 2;
+}
+
+// Over the first count pieces.
 int comparePieceLists(const Pieces& a, const Pieces& b, std::size_t count = SIZE_MAX) {
     for (std::size_t i = 0; i < count; ++i) {
         const bool haveA = i < a.size(), haveB = i < b.size();
-        if (!haveA || !haveB) return haveA == haveB ? 0 : (haveA ? 1 : -1);
+        if (!haveA && !haveB) return 0;
+        const int rankA = pieceRank(a, i), rankB = pieceRank(b, i);
+        if (rankA != rankB) return rankA < rankB ? -1 : 1;
         if (const int order = comparePiece(a[i], b[i])) return order;
     }
     return 0;
@@ -142,12 +159,8 @@ unsigned long featureRelease(std::string_view version) {
 }
 
 bool isPreReleaseVersion(std::string_view version) {
-    for (std::string_view piece : rawPieces(version)) {
-        for (std::string_view marker : {"beta", "ea", "rc"}) {
-            if (piece.substr(0, marker.size()) == marker) return true;
-        }
-    }
-    return false;
+    const Pieces pieces = rawPieces(version);
+    return std::any_of(pieces.begin(), pieces.end(), isPreReleasePiece);
 }
 
 VersionVerdict judgeVersion(std::string_view version, std::string_view min, std::string_view max,

@@ -12,7 +12,9 @@ namespace karvo {
 
 // Versions compare piece by piece: the text up to its first quotation mark or blank is split
 // at ".", "_", "-" and "+"; pieces of digits compare as numbers, other pieces as text and
-// after every number, and a missing piece sorts below a present one. The legacy form "1.N"
+// after every number, and a missing piece sorts below a present one, except a pre-release
+// piece (one that begins with "ea", "beta" or "rc"), which sorts below both: 21-ea < 21 <
+// 21.0.1 and 1.8.0_402-ea < 1.8.0_402, Java's own order. The legacy form "1.N"
 // stands for N on both sides (Java's own convention since 9), so "8" and "1.8" are the same
 // bound and 1.8 < 9 < 10 < 11 < 17 < 21 < 25.
 int compareVersions(std::string_view a, std::string_view b);

@@ -42,18 +42,31 @@ TEST(VersionRules, AcceptableVersionsCompareByNumbers) {
         {"maximum 17 admits 17.0.12", "17.0.12", "", "17", false, VersionVerdict::Accepted},
         {"maximum 17 refuses 21", "21.0.1", "", "17", false, VersionVerdict::AboveMaximum},
         {"maximum 21 refuses 25", "25", "", "21", false, VersionVerdict::AboveMaximum},
-        {"build number after the version", "17.0.2+8", "17.0.2", "17", false, VersionVerdict::Accepted},
+        {"build number after the version", "17.0.2+8", "17.0.2", "17", false,
+         VersionVerdict::Accepted},
         {"a missing build number sorts below", "17.0.2", "17.0.2+8", "", false,
          VersionVerdict::BelowMinimum},
         {"early access of 21 refused", "21-ea", "17", "", false, VersionVerdict::PreRelease},
-        {"early access of 21 allowed", "21-ea", "21", "21", true, VersionVerdict::Accepted},
-        {"8 and 1.8 are the same minimum", "1.8.0_392-b08", "8", "", false, VersionVerdict::Accepted},
-        {"8 and 1.8 are the same maximum", "1.8.0_392-b08", "", "8", false, VersionVerdict::Accepted},
+        {"early access of 21 allowed", "21-ea", "20", "21", true, VersionVerdict::Accepted},
+        {"early access of 21 below the minimum 21", "21-ea", "21", "", true,
+         VersionVerdict::BelowMinimum},
+        {"early access of 21 below the minimum 21.0.1", "21-ea", "21.0.1", "", true,
+         VersionVerdict::BelowMinimum},
+        {"early access of 22 above the maximum 21", "22-ea", "", "21", true,
+         VersionVerdict::AboveMaximum},
+        {"early access inside a longer maximum", "21-ea", "", "21.0.1", true,
+         VersionVerdict::Accepted},
+        {"8 and 1.8 are the same minimum", "1.8.0_392-b08", "8", "", false,
+         VersionVerdict::Accepted},
+        {"8 and 1.8 are the same maximum", "1.8.0_392-b08", "", "8", false,
+         VersionVerdict::Accepted},
         {"1.8 prefix admits an update", "1.8.0_392", "1.8", "1.8", false, VersionVerdict::Accepted},
         {"8 below 9", "1.8.0_392", "9", "", false, VersionVerdict::BelowMinimum},
-        {"legacy minimum against a modern runtime", "11.0.2", "1.8", "", false, VersionVerdict::Accepted},
+        {"legacy minimum against a modern runtime", "11.0.2", "1.8", "", false,
+         VersionVerdict::Accepted},
         {"updates compare as numbers", "1.6.0_22", "1.6.0_3", "", false, VersionVerdict::Accepted},
-        {"leading zeros do not count", "1.8.0_05", "1.8.0_5", "1.8.0_5", false, VersionVerdict::Accepted},
+        {"leading zeros do not count", "1.8.0_05", "1.8.0_5", "1.8.0_5", false,
+         VersionVerdict::Accepted},
         {"maximum 1 is the legacy family", "1.8.0_51", "", "1", false, VersionVerdict::Accepted},
         {"maximum 1 refuses 9", "9.0.4", "", "1", false, VersionVerdict::AboveMaximum},
         {"minimum 1 admits the failure version", "1.0.0", "1", "", false, VersionVerdict::Accepted},
@@ -69,7 +82,8 @@ TEST(VersionRules, AcceptableVersionsCompareByNumbers) {
         {"empty version below a minimum", "", "1.6", "", false, VersionVerdict::BelowMinimum},
         {"old cache entry with the banner's tail", "11.0.2\" 2019-01-1", "11", "11", false,
          VersionVerdict::Accepted},
-        {"text pieces sort after numbers", "1.\xe9", "1.6", "1.6", false, VersionVerdict::AboveMaximum},
+        {"text pieces sort after numbers", "1.\xe9", "1.6", "1.6", false,
+         VersionVerdict::AboveMaximum},
         {"huge numbers do not overflow", "99999999999999999999999", "1.6", "", false,
          VersionVerdict::Accepted},
     };
@@ -98,9 +112,35 @@ TEST(VersionRules, VersionsOrderByNumbers) {
         {"legacy form equals the plain one", "1.8", "8", 0},
         {"update 22 above update 3", "1.6.0_22", "1.6.0_3", 1},
         {"build suffix above none", "17.0.2+8", "17.0.2", 1},
-        {"text after numbers", "21-ea", "21", 1},
+        {"text after numbers", "1.8.0_392-b08", "1.8.0_392", 1},
         {"old cache tail ignored", "17.0.2\" 2022-01-1", "17.0.2", 0},
         {"empty is lowest", "", "1.0.0", -1},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(compareVersions(row.a, row.b), row.sign) << row.name;
+        EXPECT_EQ(compareVersions(row.b, row.a), -row.sign) << row.name;
+    }
+}
+
+TEST(VersionRules, PreReleasesSortBelowTheirRelease) {
+    struct Row {
+        const char* name;
+        const char* a;
+        const char* b;
+        int sign;
+    } rows[] = {
+        {"early access below its release", "21-ea", "21", -1},
+        {"legacy early access below its update", "1.8.0_402-ea", "1.8.0_402", -1},
+        {"early access below the first update", "21-ea", "21.0.1", -1},
+        {"early access above the release before", "21-ea", "20.0.2", 1},
+        {"legacy early access above the update before", "1.8.0_402-ea", "1.8.0_401", 1},
+        {"numbered candidate below its release", "1.6.0_10-rc2", "1.6.0_10", -1},
+        {"beta with a build below its release", "17.0.2-beta+5", "17.0.2", -1},
+        {"early access below a candidate", "21-ea", "21-rc", -1},
+        {"candidates by their text", "1.6.0_10-rc1", "1.6.0_10-rc2", -1},
+        {"same early access", "21-ea", "21-ea", 0},
+        {"a build is no pre-release", "1.8.0_392-b08", "1.8.0_392", 1},
+        {"markers are case-sensitive", "1.8.0-BETA", "1.8.0", 1},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(compareVersions(row.a, row.b), row.sign) << row.name;
@@ -138,6 +178,7 @@ TEST(VersionRules, RegistryNamesPassOnTheShorterLength) {
         {"one character against a longer minimum", "1", "1.6", "", true},
         {"long name inside both bounds", "1.6.0_22", "1.6", "1.6", true},
         {"no pre-release test here", "1.7.0-ea", "1.6", "", true},
+        {"early access below a longer minimum", "21-ea", "21.0.1", "", false},
         {"empty name passes everything", "", "1.6", "1.7", true},
         {"17.0.2 passes the minimum 9", "17.0.2", "9", "", true},
         {"9.0.4 fails the minimum 11", "9.0.4", "11", "", false},
@@ -290,13 +331,29 @@ TEST(VersionRules, RegistryVersionsTriedFromTheGreatest) {
         const char* max;
         Names expected;
     } rows[] = {
-        {"example order", {"1.5.0_22", "1.6", "1.6.0_22", "1.7"}, "1.6", "", {"1.7", "1.6.0_22", "1.6"}},
+        {"example order",
+         {"1.5.0_22", "1.6", "1.6.0_22", "1.7"},
+         "1.6",
+         "",
+         {"1.7", "1.6.0_22", "1.6"}},
         {"prefix sorts first", {"1.6.0", "1.6"}, "", "", {"1.6.0", "1.6"}},
         {"numbers not bytes", {"1.10", "1.9", "10"}, "", "", {"10", "1.10", "1.9"}},
-        {"today's runtimes newest first", {"9.0.4", "11.0.2", "17", "1.8.0_392", "21-ea"}, "1.8", "",
+        {"today's runtimes newest first",
+         {"9.0.4", "11.0.2", "17", "1.8.0_392", "21-ea"},
+         "1.8",
+         "",
          {"21-ea", "17", "11.0.2", "9.0.4", "1.8.0_392"}},
         {"updates as numbers", {"1.6.0_3", "1.6.0_22"}, "", "", {"1.6.0_22", "1.6.0_3"}},
-        {"an update written after a dot", {"1.8.0_202", "1.8.0.212"}, "", "", {"1.8.0.212", "1.8.0_202"}},
+        {"early access after its release",
+         {"21-ea", "21", "21.0.2", "1.8.0_402-ea", "1.8.0_402"},
+         "",
+         "",
+         {"21.0.2", "21", "21-ea", "1.8.0_402", "1.8.0_402-ea"}},
+        {"an update written after a dot",
+         {"1.8.0_202", "1.8.0.212"},
+         "",
+         "",
+         {"1.8.0.212", "1.8.0_202"}},
         {"maximum filters", {"1.6.0_22", "1.7.0", "1.8"}, "1.6", "1.7", {"1.7.0", "1.6.0_22"}},
         {"nothing in range", {"1.4", "1.5"}, "1.6", "", {}},
     };

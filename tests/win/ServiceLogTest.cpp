@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "config/ConfigKeys.h"
@@ -110,34 +111,53 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         bool stopRequested;
         std::vector<std::string> serviceLines;  // "NAME" stands for the service name
         std::vector<std::string> absent;
+        std::map<ConfigKey, std::string> extraKeys;
+        std::vector<std::string> once;  // lines the service log holds exactly once
     } rows[] = {
-        {"stopped by request", "wait-stdin", true,
+        {"stopped by request",
+         "wait-stdin",
+         true,
          {"service main", "service name is 'NAME'", "registering ConsoleCtrlHandler",
           "control handler request 1", "sending shutdown 0", "shutdown sent",
           "process terminated with exit code 0", "service stopped set", "exiting"},
          {}},
-        {"child ends with 0 on its own: reported stopped without a request", "sleep:300", false,
+        {"child ends with 0 on its own: reported stopped without a request",
+         "sleep:300",
+         false,
          {"service main", "service name is 'NAME'", "registering ConsoleCtrlHandler",
           "process terminated with exit code 0", "service stopped set", "exiting"},
          {"control handler request 1", "sending shutdown 0"}},
-        {"child ends with 1 on its own: nothing reported", "sleep:300|exit:1", false,
+        {"child ends with 1 on its own: nothing reported",
+         "sleep:300|exit:1",
+         false,
          {"service main", "service name is 'NAME'", "process terminated with exit code 1",
           "exiting"},
          {"service stopped set"}},
         {"child fails: the last lines it wrote are logged, only those after a cut",
-         "stderr:" + std::string(5000, 'x') + "|stderr:Exception in thread main|stderr:\tat "
-         "Main.main|sleep:300|exit:3",
+         "stderr:" + std::string(5000, 'x') +
+             "|stderr:Exception in thread main|stderr:\tat "
+             "Main.main|sleep:300|exit:3",
          false,
          {"process terminated with exit code 3", "ERROR: the program ended with exit code 3",
           "last output of the program:", "output: Exception in thread main",
           "output: \tat Main.main", "exiting"},
          {"service stopped set", "output: " + std::string(5000, 'x')}},
+        {"restarted twice: console events handled by one registration",
+         "exit:3",
+         false,
+         {"registering ConsoleCtrlHandler", "process terminated with exit code 3",
+          "restart 1 after exit code 3 in 200 ms", "restart 2 after exit code 3 in 400 ms",
+          "process terminated with exit code 3", "exiting"},
+         {},
+         {{Key::Restart, "on-failure"}, {Key::RestartDelay, "200"}, {Key::RestartLimit, "2"}},
+         {"registering ConsoleCtrlHandler"}},
     };
     for (const auto& row : rows) {
         const std::string name = uniqueName("KarvoLog");
         RuntimeLayout layout("log_e2e", [&] {
             auto keys = serviceKeys(name);
             keys[Key::ProgramArguments] = "-r";
+            for (const auto& [key, value] : row.extraKeys) keys[key] = value;
             return keys;
         }(), row.script);
         const auto before = logFiles();
@@ -164,6 +184,10 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         EXPECT_TRUE(inOrder(*serviceLog, {"consuming output"})) << row.name;
         for (const auto& line : row.absent)
             EXPECT_EQ(std::count(serviceLog->begin(), serviceLog->end(), line), 0) << row.name;
+        for (const auto& line : row.once)
+            EXPECT_EQ(std::count(serviceLog->begin(), serviceLog->end(), line), 1)
+                << row.name << ": " << line << "\n"
+                << joined(*serviceLog);
 
         EXPECT_TRUE(inOrder(*childLog, {"launching program", "Creating JVM", "JVM created",
                                         "main class: com/karvo/runtime/WinLauncher",

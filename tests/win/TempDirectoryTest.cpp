@@ -2,6 +2,7 @@
 // real file system.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 
 #include "config/LauncherConfig.h"
 #include "config/Messages.h"
@@ -48,6 +49,56 @@ bool isFile(const std::string& path) {
 std::string windowsDirectory() {
     char buffer[MAX_PATH];
     return std::string(buffer, GetWindowsDirectoryA(buffer, MAX_PATH));
+}
+
+bool setCreationTime(const std::string& path, WORD year) {
+    SYSTEMTIME system{};
+    system.wYear = year;
+    system.wMonth = 1;
+    system.wDay = 1;
+    FILETIME time{};
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool set = SystemTimeToFileTime(&system, &time) && SetFileTime(file, &time, &time, &time);
+    CloseHandle(file);
+    return set;
+}
+
+// Without the privilege, Windows lets developer mode make links.
+constexpr DWORD UnprivilegedLink = 0x2;
+
+// A link that leads to the target; false where none can be made (Wine 8 makes links that
+// lead nowhere, and no junctions at all).
+bool makeDirectoryLink(const std::string& link, const std::string& target) {
+    if (!CreateSymbolicLinkA(link.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | UnprivilegedLink))
+        return false;
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    RemoveDirectoryA(link.c_str());
+    DeleteFileA(link.c_str());
+    return false;
+}
+
+// Gives a directory the local service account as its owner; false when the system refuses.
+bool giveToAnotherAccount(const std::string& path) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    if (!CreateWellKnownSid(WinLocalServiceSid, nullptr, sid, &size)) return false;
+    std::string copy = path;
+    if (SetNamedSecurityInfoA(copy.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, sid, nullptr,
+                              nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(copy.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool changed = owner && EqualSid(owner, sid);
+    LocalFree(descriptor);
+    return changed;
 }
 
 }  // namespace
@@ -215,7 +266,7 @@ TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
     EnvironmentGuard environment;
     environment.set("TMP", scratch.path());
     environment.set("TEMP", scratch.path());
-    enum class Placeholder { Gone, Unheld, Held };
+    enum class Placeholder { Gone, Unheld, UnheldBeforeSystemStart, Held };
     struct Row {
         const char* name;
         std::string entry;
@@ -224,11 +275,14 @@ TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
         bool removed;
     } rows[] = {
         {"placeholder gone: host ended", "kvo1A.tmp_dir", true, Placeholder::Gone, true},
-        {"placeholder left but not held: host ended", "kvo1B.tmp_dir", true, Placeholder::Unheld,
-         true},
+        {"placeholder left unheld since the system started: a host of an earlier template "
+         "may run, kept",
+         "kvo1B.tmp_dir", true, Placeholder::Unheld, false},
+        {"placeholder left unheld before the system started: host ended", "kvo1E.tmp_dir", true,
+         Placeholder::UnheldBeforeSystemStart, true},
         {"placeholder held: host runs, kept", "kvo1C.tmp_dir", true, Placeholder::Held, false},
-        {"a file of that name is not a host's directory", "kvo1D.tmp_dir", false,
-         Placeholder::Gone, false},
+        {"a file of that name is not a host's directory", "kvo1D.tmp_dir", false, Placeholder::Gone,
+         false},
         {"another name is not touched", "other.tmp_dir", true, Placeholder::Gone, false},
     };
     std::vector<HANDLE> held;
@@ -247,6 +301,9 @@ TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
         if (row.placeholder != Placeholder::Gone) {
             ASSERT_TRUE(writeFile(placeholder, ""));
         }
+        if (row.placeholder == Placeholder::UnheldBeforeSystemStart) {
+            ASSERT_TRUE(setCreationTime(placeholder, 2001)) << row.name;
+        }
         if (row.placeholder == Placeholder::Held)
             held.push_back(CreateFileA(placeholder.c_str(), GENERIC_READ, 0, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
@@ -258,6 +315,9 @@ TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
             << row.name;
         if (row.removed) {
             EXPECT_FALSE(isFile(path.substr(0, path.size() - 4))) << row.name << ": placeholder";
+        }
+        if (row.placeholder == Placeholder::Unheld) {
+            EXPECT_TRUE(isFile(path.substr(0, path.size() - 4))) << row.name << ": placeholder";
         }
     }
     for (HANDLE handle : held) CloseHandle(handle);
@@ -271,4 +331,55 @@ TEST(TempDirectory, EndedHostsDirectoriesAreRemoved) {
     removeEndedLauncherTempDirs();
     EXPECT_FALSE(isDirectory(own));
     EXPECT_FALSE(isFile(own.substr(0, own.size() - 4))) << "no placeholder left";
+}
+
+// The clean-up may run as the system account over a directory where other accounts create
+// entries: what stands in a host directory's place is looked at as itself, never followed.
+TEST(TempDirectory, CleanUpFollowsNoLinkAndTakesNoOtherAccountsDirectory) {
+    ScratchDir scratch("links");
+    EnvironmentGuard environment;
+    environment.set("TMP", scratch.path());
+    environment.set("TEMP", scratch.path());
+    const std::string outside = scratch.file("outside");
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr));
+    ASSERT_TRUE(writeFile(outside + "\\precious.txt", "keep"));
+    enum class Setup { LinkInItsPlace, LinkInside, OtherOwner };
+    struct Row {
+        const char* name;
+        std::string entry;
+        Setup setup;
+        bool removed;
+    } rows[] = {
+        {"a link in a host directory's place stays, and so does its target", "kvo2A.tmp_dir",
+         Setup::LinkInItsPlace, false},
+        {"a link inside an ended host's directory goes as a link", "kvo2B.tmp_dir",
+         Setup::LinkInside, true},
+        {"another account's directory stays", "kvo2C.tmp_dir", Setup::OtherOwner, false},
+    };
+    for (const auto& row : rows) {
+        const std::string path = scratch.file(row.entry);
+        if (row.setup == Setup::LinkInItsPlace) {
+            if (!makeDirectoryLink(path, outside)) {
+                std::printf("SKIPPED %s: no link can be made here (%lu)\n", row.name,
+                            GetLastError());
+                continue;
+            }
+        } else {
+            ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << row.name;
+            ASSERT_TRUE(writeFile(path + "\\own.txt", "o")) << row.name;
+        }
+        if (row.setup == Setup::LinkInside && !makeDirectoryLink(path + "\\lib", outside)) {
+            std::printf("SKIPPED %s: no link can be made here (%lu)\n", row.name, GetLastError());
+            continue;
+        }
+        if (row.setup == Setup::OtherOwner && !giveToAnotherAccount(path)) {
+            std::printf("SKIPPED %s: this system gives no directory another owner\n", row.name);
+            continue;
+        }
+        removeEndedLauncherTempDirs();
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES, row.removed)
+            << row.name;
+        EXPECT_TRUE(isFile(outside + "\\precious.txt")) << row.name << ": the link was followed";
+        if (row.setup == Setup::LinkInItsPlace) RemoveDirectoryA(path.c_str());
+    }
 }

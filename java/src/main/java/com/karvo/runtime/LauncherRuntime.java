@@ -43,6 +43,7 @@ public final class LauncherRuntime {
     static final int FIXED_PARAMETERS = 5;
 
     private static volatile boolean guiLauncher;
+    private static boolean keepWarned;
 
     private LauncherRuntime() {
     }
@@ -199,8 +200,7 @@ public final class LauncherRuntime {
             Charset charset = Charset.defaultCharset();
             long maxSize = longProperty("karvo.outputMaxSize");
             OutputStream target = maxSize > 0
-                    ? new RollingFileOutputStream(file, append, maxSize,
-                            (int) Math.min(Integer.MAX_VALUE, longProperty("karvo.outputKeep")), charset)
+                    ? new RollingFileOutputStream(file, append, maxSize, outputKeep(), charset)
                     : new FileOutputStream(file, append);
             return printStream(target, charset);
         } catch (IOException e) {
@@ -220,6 +220,26 @@ public final class LauncherRuntime {
         } catch (UnsupportedEncodingException e) {
             return new PrintStream(target, true);
         }
+    }
+
+    /**
+     * How many rolled files to keep. A block written by hand may ask for more than
+     * can be kept; that is said once, on the standard error of the moment, and the
+     * most that can be kept is kept.
+     */
+    static int outputKeep() {
+        long keep = longProperty("karvo.outputKeep");
+        if (keep <= RollingFileOutputStream.MAX_KEEP) {
+            return (int) keep;
+        }
+        if (!keepWarned) {
+            keepWarned = true;
+            System.err.println("karvo: output_keep is " + keep + ", more than the "
+                    + RollingFileOutputStream.MAX_KEEP + " rolled files that can be kept; keeping "
+                    + RollingFileOutputStream.MAX_KEEP + " (set output_keep to at most "
+                    + RollingFileOutputStream.MAX_KEEP + ")");
+        }
+        return RollingFileOutputStream.MAX_KEEP;
     }
 
     /** A whole number the launcher passed, or 0 when it passed none or something else. */

@@ -46,6 +46,10 @@ public final class WinLauncherTest {
         group("console", WinLauncherTest::consoleCodePageAppliesToConsoleOnly);
         group("rolling", WinLauncherTest::outputFilesRollBySize);
         group("full disk", WinLauncherTest::fullDiskNeverStopsTheProgram);
+        group("failed roll", RollingFileOutputStreamTest::failedRollKeepsHistory);
+        group("rolling limit", RollingFileOutputStreamTest::rolledFilesStayWithinTheLimit);
+        group("keep bound", RollingFileOutputStreamTest::keepAboveTheBoundIsHeldToIt);
+        group("unfinished roll", RollingFileOutputStreamTest::unfinishedRollIsFinishedAtTheStart);
         System.out.println(passed + " passed, " + failed + " failed");
         System.exit(failed == 0 ? 0 : 1);
     }
@@ -63,7 +67,7 @@ public final class WinLauncherTest {
         }
     }
 
-    private static void check(String name, boolean ok, Object detail) {
+    static void check(String name, boolean ok, Object detail) {
         if (ok) {
             passed++;
         } else {
@@ -249,10 +253,11 @@ public final class WinLauncherTest {
         Object[][] cases = {
             {"every line kept in order", 1000, 50, 200, 20, 1, false, false, 5, true},
             {"only the newest files kept", 1000, 2, 200, 20, 1, false, false, 3, false},
-            {"a line longer than the limit stays whole", 50, 10, 5, 100, 1, false, false, 5, true},
+            {"a line longer than the limit is cut at the limit", 50, 20, 5, 100, 1, false, false, 15, true},
             {"threads never split or lose a line", 2000, 100, 300, 30, 4, false, false, 19, true},
             {"appending counts the existing file", 1000, 5, 10, 50, 1, true, false, 2, true},
             {"blocked rename keeps writing the current file", 1000, 1, 200, 20, 1, false, true, 1, true},
+            {"a keep above the bound is held to it", 1000, Integer.MAX_VALUE, 200, 20, 1, false, false, 5, true},
         };
         for (Object[] c : cases) {
             String name = "rolling " + c[0];
@@ -278,23 +283,33 @@ public final class WinLauncherTest {
             // Oldest first: out.txt.N ... out.txt.1, then out.txt.
             int files = 0;
             StringBuilder all = new StringBuilder();
-            for (int i = keep; i >= 0; i--) {
+            boolean blocked = (Boolean) c[7];
+            boolean longLines = (Integer) c[4] >= maxSize;
+            for (int i = Math.min(keep, RollingFileOutputStream.MAX_KEEP); i >= 0; i--) {
                 File f = new File(dir, i == 0 ? "out.txt" : "out.txt." + i);
                 if (!f.isFile()) {
                     continue;
                 }
                 files++;
                 String text = new String(Files.readAllBytes(f.toPath()), StandardCharsets.US_ASCII);
-                boolean withinLimit = f.length() <= maxSize || text.indexOf('\n') == text.length() - 1
-                        || (Boolean) c[7];
-                check(name + " " + f.getName() + " ends a line within the limit",
-                        text.endsWith("\n") && withinLimit, f.length() + " bytes");
+                check(name + " " + f.getName() + " within the limit", f.length() <= maxSize || blocked,
+                        f.length() + " bytes");
+                check(name + " " + f.getName() + " ends a line", text.endsWith("\n") || longLines && i > 0,
+                        "ends with [" + text.substring(Math.max(0, text.length() - 10)) + "]");
                 all.append(text);
+            }
+            if (keep > RollingFileOutputStream.MAX_KEEP) {
+                String err = child.read("proc-err.txt");
+                check(name + " says so once", err.split("at most 10000", -1).length == 2, err);
             }
             check(name + " files", files == (Integer) c[8], files + " files");
             String text = all.toString();
             check(name + " old content first", text.startsWith(old), text.length());
             List<String> lines = new ArrayList<>(Arrays.asList(text.substring(old.length()).split("\n")));
+            int notes = lines.size();
+            lines.removeIf(line -> line.contains("could not be rolled over"));
+            check(name + " failed roll said once", notes - lines.size() == (blocked ? 1 : 0),
+                    (notes - lines.size()) + " notes");
             int perThread = (Integer) c[3];
             int threads = (Integer) c[5];
             boolean whole = true;
@@ -411,7 +426,7 @@ public final class WinLauncherTest {
     }
 
     /** Working directory of one case; test.sh starts every run with an empty work directory. */
-    private static File caseDir(String name) throws IOException {
+    static File caseDir(String name) throws IOException {
         File dir = new File(work, name.replaceAll("[^A-Za-z0-9.-]+", "_"));
         if (!dir.isDirectory() && !dir.mkdirs()) {
             throw new IOException("cannot create " + dir);
