@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks that every project include goes down the layers, never up:
-#   support  <  config  <  jre, launch  <  core
-# A unit may include its own layer and the layers below it; jre and launch are one layer
-# (the runtime search expands launcher variables, the launch loads the runtime's library).
+#   support  <  config  <  jre  <  launch  <  core
+# A unit may include its own layer and the layers below it. The launcher variables, which
+# both the runtime search and the launch expand, live in config, below both.
 # The packer (tools/karvo-pack) sits beside the launcher: it may use support, config and the
 # portable jre and launch units (the version rules), never core.
 #   check-layering.sh [ROOT]     prints each wrong include; exit code 1 when there is one
@@ -14,8 +14,9 @@ rank() {
   case $1 in
     support) echo 0 ;;
     config) echo 1 ;;
-    jre | launch) echo 2 ;;
-    core) echo 3 ;;
+    jre) echo 2 ;;
+    launch) echo 3 ;;
+    core) echo 4 ;;
     *) echo "" ;;
   esac
 }
@@ -24,7 +25,7 @@ rank() {
 allowed() {
   case $1 in
     src/*/*) rank "$(echo "$1" | cut -d/ -f2)" ;;
-    tools/karvo-pack/*) echo 2 ;;
+    tools/karvo-pack/*) echo 3 ;;
     *) echo "" ;;
   esac
 }
@@ -37,7 +38,7 @@ while IFS= read -r file; do
     target=$(rank "$layer")
     [ -n "$target" ] || continue
     if [ "$target" -gt "$limit" ]; then
-      echo "$file:$line: includes $layer/, a layer above its own (support < config < jre, launch < core; the packer stays below core)"
+      echo "$file:$line: includes $layer/, a layer above its own (support < config < jre < launch < core; the packer stays below core)"
       status=1
     fi
   done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[a-z]*/' "$file" |

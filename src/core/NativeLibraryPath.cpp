@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "config/LauncherConfig.h"
+#include "config/LauncherVariables.h"
 #include "config/PathOps.h"
-#include "launch/LauncherVariables.h"
 #include "launch/PathList.h"
 #include "support/Log.h"
 #include "support/TextLimits.h"

@@ -9,7 +9,7 @@
 #include "config/ConfigKeys.h"
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
-#include "jre/VersionRules.h"
+#include "jre/RuntimeLayout.h"
 #include "support/LauncherWidth.h"
 #include "support/Log.h"
 #include "support/PeMachine.h"

@@ -7,7 +7,7 @@
 #include "config/ConfigKeys.h"
 #include "config/Messages.h"
 #include "config/PathOps.h"
-#include "jre/VersionRules.h"
+#include "jre/RuntimeLayout.h"
 #include "support/Log.h"
 #include "support/WinHandles.h"
 

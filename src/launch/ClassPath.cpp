@@ -1,8 +1,8 @@
 #include "launch/ClassPath.h"
 
 #include "config/InternalErrors.h"
+#include "config/VariableExpansion.h"
 #include "launch/PathList.h"
-#include "launch/VariableExpansion.h"
 
 namespace karvo {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "FuzzFields.h"
 #include "config/PathText.h"
+#include "config/VariableExpansion.h"
 #include "launch/ClassPath.h"
-#include "launch/VariableExpansion.h"
 #include "support/TextLimits.h"
 
 using namespace karvo;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "FuzzFields.h"
-#include "launch/VariableExpansion.h"
+#include "config/VariableExpansion.h"
 #include "support/TextLimits.h"
 
 using namespace karvo;

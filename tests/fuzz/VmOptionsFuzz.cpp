@@ -10,8 +10,8 @@
 
 #include "FuzzFields.h"
 #include "config/PathText.h"
+#include "config/VariableExpansion.h"
 #include "launch/ArgumentSplitter.h"
-#include "launch/VariableExpansion.h"
 #include "launch/VmOptionFile.h"
 #include "launch/VmOptionSet.h"
 #include "support/TextLimits.h"

@@ -1,7 +1,7 @@
 // Launcher variable expansion over given values and a given environment block.
 #include <gtest/gtest.h>
 
-#include "launch/VariableExpansion.h"
+#include "config/VariableExpansion.h"
 
 using namespace karvo;
 

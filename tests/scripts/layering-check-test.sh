@@ -12,13 +12,14 @@ rows=(
   "src/support/Log.cpp|config/LauncherConfig.h|1"
   "src/config/Messages.cpp|support/Log.h|0"
   "src/config/ProductFlavour.cpp|core/StartupEnvironment.h|1"
-  "src/jre/JreSearch.cpp|launch/LauncherVariables.h|0"
+  "src/jre/JreSearch.cpp|config/LauncherVariables.h|0"
+  "src/jre/JreSearch.cpp|launch/ClassPath.h|1"
   "src/launch/JavaVMLauncher.cpp|jre/JvmLibrary.h|0"
   "src/launch/VmOptions.cpp|core/StartupEnvironment.h|1"
   "src/launch/ClassPath.h|core/ServiceName.h|1"
   "src/core/Entry.cpp|launch/JavaVMLauncher.h|0"
   "tools/karvo-pack/lib/PackValues.h|config/ConfigKeys.h|0"
-  "tools/karvo-pack/lib/PackValues.cpp|jre/VersionRules.h|0"
+  "tools/karvo-pack/lib/PackValues.cpp|jre/VersionOrder.h|0"
   "tools/karvo-pack/lib/PackValues.cpp|core/ServiceControl.h|1"
 )
 failures=0

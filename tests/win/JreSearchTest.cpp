@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "config/LauncherConfig.h"
+#include "config/LauncherVariables.h"
 #include "config/Messages.h"
 #include "jre/JreSearch.h"
 #include "jre/JreSources.h"
 #include "jre/JvmLibrary.h"
-#include "launch/LauncherVariables.h"
 #include "support/LauncherWidth.h"
 #include "win/JreTestSupport.h"
 

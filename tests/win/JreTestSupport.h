@@ -13,7 +13,7 @@
 
 #include "config/PathOps.h"
 #include "config/PathText.h"
-#include "jre/VersionRules.h"
+#include "jre/SearchRules.h"
 #include "support/LauncherWidth.h"
 #include "support/Log.h"
 #include "win/TestSupport.h"

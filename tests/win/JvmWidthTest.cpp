@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "config/LauncherConfig.h"
+#include "config/LauncherVariables.h"
 #include "config/Messages.h"
 #include "config/PathOps.h"
 #include "jre/JreSearch.h"
-#include "launch/LauncherVariables.h"
 #include "win/JreTestSupport.h"
 
 using namespace karvo;

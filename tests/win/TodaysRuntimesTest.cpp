@@ -6,7 +6,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/PathOps.h"
-#include "jre/VersionRules.h"
+#include "jre/SearchRules.h"
 #include "win/JreTestSupport.h"
 #include "win/RuntimeLayout.h"
 #include "win/TestSupport.h"

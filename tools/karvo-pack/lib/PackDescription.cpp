@@ -15,7 +15,7 @@
 #include "config/ConfigValue.h"
 #include "config/RestartPolicy.h"
 #include "config/ServiceAccount.h"
-#include "jre/VersionRules.h"
+#include "jre/VersionOrder.h"
 #include "support/TextLimits.h"
 
 namespace karvo::pack {

@@ -6,7 +6,7 @@
 #include "PackValues.h"
 #include "TomlText.h"
 #include "WindowsText.h"
-#include "jre/VersionRules.h"
+#include "jre/VersionOrder.h"
 #include "support/TextLimits.h"
 
 namespace karvo::pack {

@@ -1,13 +1,13 @@
-// The runtime search's rules that need no system: version comparison piece by piece, the
-// "-version" banner, the search sequence and the path arithmetic around java.exe.
+// The order of Java versions, their judgement against the bounds, and the version in the
+// "-version" banner.
 #include <gtest/gtest.h>
 
-#include "jre/VersionRules.h"
+#include "jre/VersionOrder.h"
 #include "support/TextLimits.h"
 
 using namespace karvo;
 
-TEST(VersionRules, AcceptableVersionsCompareByNumbers) {
+TEST(VersionOrder, AcceptableVersionsCompareByNumbers) {
     struct Row {
         const char* name;
         const char* version;
@@ -96,7 +96,7 @@ TEST(VersionRules, AcceptableVersionsCompareByNumbers) {
     }
 }
 
-TEST(VersionRules, VersionsOrderByNumbers) {
+TEST(VersionOrder, VersionsOrderByNumbers) {
     struct Row {
         const char* name;
         const char* a;
@@ -122,7 +122,7 @@ TEST(VersionRules, VersionsOrderByNumbers) {
     }
 }
 
-TEST(VersionRules, PreReleasesSortBelowTheirRelease) {
+TEST(VersionOrder, PreReleasesSortBelowTheirRelease) {
     struct Row {
         const char* name;
         const char* a;
@@ -148,7 +148,7 @@ TEST(VersionRules, PreReleasesSortBelowTheirRelease) {
     }
 }
 
-TEST(VersionRules, FeatureReleaseOfAVersion) {
+TEST(VersionOrder, FeatureReleaseOfAVersion) {
     struct Row {
         const char* name;
         const char* version;
@@ -164,7 +164,7 @@ TEST(VersionRules, FeatureReleaseOfAVersion) {
     for (const auto& row : rows) EXPECT_EQ(featureRelease(row.version), row.expected) << row.name;
 }
 
-TEST(VersionRules, RegistryNamesPassOnTheShorterLength) {
+TEST(VersionOrder, RegistryNamesPassOnTheShorterLength) {
     struct Row {
         const char* name;
         const char* version;
@@ -190,7 +190,7 @@ TEST(VersionRules, RegistryNamesPassOnTheShorterLength) {
         EXPECT_EQ(isVersionNameInRange(row.version, row.min, row.max), row.expected) << row.name;
 }
 
-TEST(VersionRules, BannerGivesTheVersionBetweenItsQuotes) {
+TEST(VersionOrder, BannerGivesTheVersionBetweenItsQuotes) {
     const std::string tooLong = "java version \"" + std::string(MaxVersionLength + 1, '7') + "\"\n";
     const std::string longest = "java version \"" + std::string(MaxVersionLength, '7') + "\"\n";
     std::string manyLines;
@@ -210,9 +210,11 @@ TEST(VersionRules, BannerGivesTheVersionBetweenItsQuotes) {
         {"classic banner", "java version \"1.6.0_22\"\n", "1.6.0_22"},
         {"Windows line ends", "java version \"1.8.0_51\"\r\n", "1.8.0_51"},
         {"no line feed at all", "java version \"1.8.0_51\"", "1.8.0_51"},
-        {"picked up first", "Picked up JAVA_TOOL_OPTIONS: -Xmx1g\nopenjdk version \"17.0.2\"\n", "17.0.2"},
-        {"picked up twice", "Picked up JAVA_TOOL_OPTIONS: -Dv=\"version \"1\"\n"
-                            "Picked up _JAVA_OPTIONS: -Xss1m\njava version \"1.8.0_51\"\n",
+        {"picked up first", "Picked up JAVA_TOOL_OPTIONS: -Xmx1g\nopenjdk version \"17.0.2\"\n",
+         "17.0.2"},
+        {"picked up twice",
+         "Picked up JAVA_TOOL_OPTIONS: -Dv=\"version \"1\"\n"
+         "Picked up _JAVA_OPTIONS: -Xss1m\njava version \"1.8.0_51\"\n",
          "1.8.0_51"},
         {"any leading line", "warning: something\nopenjdk version \"11.0.2\"\n", "11.0.2"},
         {"vendor words around it", "IBM J9 version \"1.8.0_51\" (build)\n", "1.8.0_51"},
@@ -227,102 +229,11 @@ TEST(VersionRules, BannerGivesTheVersionBetweenItsQuotes) {
         {"error output", "Error: could not open jvm.cfg\n", std::nullopt},
         {"empty output", "", std::nullopt},
     };
-    for (const auto& row : rows) EXPECT_EQ(parseVersionBanner(row.output), row.expected) << row.name;
-}
-
-TEST(VersionRules, ReleaseFileNamesTheVersion) {
-    struct Row {
-        const char* name;
-        const char* text;
-        std::optional<std::string> expected;
-    } rows[] = {
-        {"modern release file", "IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"17.0.2\"\n", "17.0.2"},
-        {"Windows line ends", "JAVA_VERSION=\"1.8.0_392\"\r\nOS_NAME=\"Windows\"\r\n", "1.8.0_392"},
-        {"without quotes", "JAVA_VERSION=21\n", "21"},
-        {"other names only", "JAVA_VERSION_DATE=\"2022-01-18\"\n", std::nullopt},
-        {"empty value", "JAVA_VERSION=\"\"\n", std::nullopt},
-        {"empty file", "", std::nullopt},
-    };
-    for (const auto& row : rows) EXPECT_EQ(parseReleaseFileVersion(row.text), row.expected) << row.name;
-}
-
-// The release file may stand in for the probe only where it says what the banner would.
-TEST(VersionRules, ReleaseFileJudgingVersionIsTheBannersVersion) {
-    const std::string overlong = "JAVA_VERSION=\"1" + std::string(100, '0') + "\"\n";
-    struct Row {
-        const char* name;
-        std::string text;
-        std::optional<std::string> expected;
-    } rows[] = {
-        {"Java 8: JAVA_VERSION alone", "JAVA_VERSION=\"1.8.0_392\"\r\nOS_NAME=\"Windows\"\r\n",
-         "1.8.0_392"},
-        {"build and vendor tail dropped",
-         "JAVA_VERSION=\"17.0.2\"\nJAVA_RUNTIME_VERSION=\"17.0.2+8-LTS-86\"\n", "17.0.2"},
-        {"first GA release", "JAVA_VERSION=\"17\"\nJAVA_RUNTIME_VERSION=\"17+35-2724\"\n", "17"},
-        {"pre-release kept", "JAVA_RUNTIME_VERSION=\"22-ea+5-360\"\nJAVA_VERSION=\"22\"\n",
-         "22-ea"},
-        {"runtime line without build", "JAVA_VERSION=\"11.0.2\"\nJAVA_RUNTIME_VERSION=\"11.0.2\"\n",
-         "11.0.2"},
-        {"lines disagree", "JAVA_VERSION=\"17.0.2\"\nJAVA_RUNTIME_VERSION=\"11.0.9+1\"\n",
-         std::nullopt},
-        {"runtime line only longer", "JAVA_VERSION=\"17\"\nJAVA_RUNTIME_VERSION=\"17.0.1+2\"\n",
-         std::nullopt},
-        {"runtime line without JAVA_VERSION", "JAVA_RUNTIME_VERSION=\"17.0.2+8\"\n", std::nullopt},
-        {"not a version", "JAVA_VERSION=\"seventeen\"\n", std::nullopt},
-        {"blank inside", "JAVA_VERSION=\"17 0\"\n", std::nullopt},
-        {"longer than a version may be", overlong, std::nullopt},
-        {"empty file", "", std::nullopt},
-    };
     for (const auto& row : rows)
-        EXPECT_EQ(releaseFileJudgingVersion(row.text), row.expected) << row.name;
+        EXPECT_EQ(parseVersionBanner(row.output), row.expected) << row.name;
 }
 
-TEST(VersionRules, SearchSequenceSplitsIntoEntries) {
-    using Entries = std::vector<std::pair<char, std::string>>;
-    struct Row {
-        const char* name;
-        const char* sequence;
-        Entries expected;
-    } rows[] = {
-        {"typical sequence", "B.\\jre;Y;EJAVA_HOME;EJDK_HOME;",
-         {{'B', ".\\jre"}, {'Y', ""}, {'E', "JAVA_HOME"}, {'E', "JDK_HOME"}}},
-        {"empty entries dropped", ";;Y;;;S;", {{'Y', ""}, {'S', ""}}},
-        {"empty sequence", "", {}},
-        {"only separators", ";;;", {}},
-        {"lower-case letters kept for the caller to skip", "y;bC:\\j", {{'y', ""}, {'b', "C:\\j"}}},
-        {"argument keeps spaces", "AC:\\Program Files\\Java", {{'A', "C:\\Program Files\\Java"}}},
-    };
-    for (const auto& row : rows) {
-        Entries got;
-        for (const auto& entry : splitSearchSequence(row.sequence)) got.emplace_back(entry.kind, entry.argument);
-        EXPECT_EQ(got, row.expected) << row.name;
-    }
-}
-
-TEST(VersionRules, RelativePassTakesRelativeDirectories) {
-    struct Row {
-        const char* name;
-        SearchEntry entry;
-        bool expected;
-    } rows[] = {
-        {"B always", {'B', "C:\\jre"}, true},
-        {"B empty", {'B', ""}, true},
-        {"A relative", {'A', ".\\jre"}, true},
-        {"A drive path", {'A', "C:\\jre"}, false},
-        {"A drive-relative still counts as absolute", {'A', "C:jre"}, false},
-        {"R UNC path", {'R', "\\\\server\\jre"}, false},
-        {"R one backslash is relative", {'R', "\\jre"}, true},
-        {"A single character", {'A', "j"}, true},
-        {"A empty", {'A', ""}, true},
-        {"environment entries never", {'E', "JAVA_HOME"}, false},
-        {"registry entries never", {'Y', ""}, false},
-        {"lower-case b never", {'b', "jre"}, false},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(takesPartInRelativePass(row.entry), row.expected) << row.name;
-}
-
-TEST(VersionRules, RegistryVersionsTriedFromTheGreatest) {
+TEST(VersionOrder, RegistryVersionsTriedFromTheGreatest) {
     using Names = std::vector<std::string>;
     struct Row {
         const char* name;
@@ -361,35 +272,7 @@ TEST(VersionRules, RegistryVersionsTriedFromTheGreatest) {
         EXPECT_EQ(versionNamesToTry(row.names, row.min, row.max), row.expected) << row.name;
 }
 
-TEST(VersionRules, InstallerKeyNamesGiveVersionAndKind) {
-    struct Row {
-        const char* name;
-        RegistryNaming naming;
-        const char* subkey;
-        std::optional<std::pair<std::string, bool>> expected;  // version, is a JDK
-    } rows[] = {
-        {"JDK version key", RegistryNaming::JdkVersions, "17.0.2", {{"17.0.2", true}}},
-        {"runtime version key", RegistryNaming::RuntimeVersions, "11.0.2", {{"11.0.2", false}}},
-        {"Zulu JDK", RegistryNaming::Zulu, "zulu-17", {{"17", true}}},
-        {"Zulu runtime", RegistryNaming::Zulu, "zulu-8-jre", {{"8", false}}},
-        {"Zulu without a version", RegistryNaming::Zulu, "zulu-", std::nullopt},
-        {"foreign name under Zulu", RegistryNaming::Zulu, "Zulu 32-bit", std::nullopt},
-        {"Liberica JDK", RegistryNaming::Liberica, "jdk-17", {{"17", true}}},
-        {"Liberica runtime", RegistryNaming::Liberica, "jre-8", {{"8", false}}},
-        {"Liberica without a version", RegistryNaming::Liberica, "jdk-", std::nullopt},
-        {"foreign name under Liberica", RegistryNaming::Liberica, "liberica-17", std::nullopt},
-    };
-    for (const auto& row : rows) {
-        const auto got = registryVersionName(row.naming, row.subkey);
-        ASSERT_EQ(got.has_value(), row.expected.has_value()) << row.name;
-        if (got) {
-            EXPECT_EQ(got->version, row.expected->first) << row.name;
-            EXPECT_EQ(got->jdk, row.expected->second) << row.name;
-        }
-    }
-}
-
-TEST(VersionRules, StrcmpOrderDecidesBetweenRegistrySources) {
+TEST(VersionOrder, StrcmpOrderDecidesBetweenRegistrySources) {
     struct Row {
         const char* name;
         const char* a;
@@ -406,80 +289,4 @@ TEST(VersionRules, StrcmpOrderDecidesBetweenRegistrySources) {
         const int got = compareVersionText(row.a, row.b);
         EXPECT_EQ((got > 0) - (got < 0), row.sign) << row.name;
     }
-}
-
-TEST(VersionRules, PathsAroundTheJavaExecutable) {
-    struct Row {
-        const char* name;
-        const char* exe;
-        std::optional<std::string> directory;
-        std::optional<std::string> bin;
-        std::optional<std::string> embedded;
-    } rows[] = {
-        {"java.exe", "c:\\jre6\\bin\\java.exe", "c:\\jre6\\bin\\", "c:\\jre6\\bin",
-         "c:\\jre6\\bin\\..\\jre\\bin\\java.exe"},
-        {"javaw.exe gives the same directory", "c:\\jre6\\bin\\javaw.exe", "c:\\jre6\\bin\\",
-         "c:\\jre6\\bin", "c:\\jre6\\bin\\..\\jre\\bin\\java.exe"},
-        {"JAVAW.EXE is not recognised", "c:\\jre6\\bin\\JAVAW.EXE", "c:\\jre6\\bin\\J",
-         "c:\\jre6\\bin\\", "c:\\jre6\\bin\\J..\\jre\\bin\\java.exe"},
-        {"too short for a file name", "java", std::nullopt, std::nullopt, std::nullopt},
-        {"nothing but the name", "java.exe", "", std::nullopt, "..\\jre\\bin\\java.exe"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(javaExeDirectory(row.exe), row.directory) << row.name;
-        EXPECT_EQ(javaBinDirectory(row.exe), row.bin) << row.name;
-        EXPECT_EQ(embeddedJreJavaExe(row.exe), row.embedded) << row.name;
-    }
-}
-
-TEST(VersionRules, TextRewrites) {
-    struct Row {
-        const char* name;
-        std::string got;
-        std::string expected;
-    } rows[] = {
-        {"cache key writes slashes",
-         versionCacheKeyName("c:\\program files\\java\\jre6\\bin\\java.exe"),
-         "SOFTWARE\\norvale-soft\\karvo\\jvms\\c:/program files/java/jre6/bin/java.exe"},
-        {"located name back to a path", pathFromRegistryName("c:/jre/bin/java.exe"),
-         "c:\\jre\\bin\\java.exe"},
-        {"windowed executable", windowedJavaExe("c:\\jre\\bin\\java.exe"), "c:\\jre\\bin\\javaw.exe"},
-        {"unpack arguments", unpackArguments("c:\\r\\lib\\rt.jar.pack", "c:\\r\\lib\\rt.jar"),
-         "-r \"c:\\r\\lib\\rt.jar.pack\" \"c:\\r\\lib\\rt.jar\""},
-        {"location line loses every line end", stripLineEnd("c:\\jre\r\n\r\n"), "c:\\jre"},
-        {"location line keeps inner text", stripLineEnd("a\rb\n"), "a\rb"},
-        {"empty location line", stripLineEnd("\n"), ""},
-    };
-    for (const auto& row : rows) EXPECT_EQ(row.got, row.expected) << row.name;
-}
-
-TEST(VersionRules, PathListGrowsOnlyWithinItsLimit) {
-    struct Row {
-        const char* name;
-        std::string path;
-        std::string directory;
-        std::optional<std::string> expected;
-    } rows[] = {
-        {"appended at the end", "C:\\windows", "c:\\jre\\bin", "C:\\windows;c:\\jre\\bin"},
-        {"unset PATH still gets the separator", "", "c:\\jre\\bin", ";c:\\jre\\bin"},
-        {"exactly at the limit", std::string(MaxPathListLength - 4, 'p'), "abc",
-         std::string(MaxPathListLength - 4, 'p') + ";abc"},
-        {"one past the limit", std::string(MaxPathListLength - 3, 'p'), "abc", std::nullopt},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(appendToPathList(row.path, row.directory, MaxPathListLength), row.expected) << row.name;
-}
-
-TEST(VersionRules, ListsDropEmptyItems) {
-    using Items = std::vector<std::string>;
-    struct Row {
-        const char* name;
-        const char* list;
-        Items expected;
-    } rows[] = {
-        {"two installations", "c:\\a;c:\\b", {"c:\\a", "c:\\b"}},
-        {"empty items", ";c:\\a;;c:\\b;", {"c:\\a", "c:\\b"}},
-        {"empty list", "", {}},
-    };
-    for (const auto& row : rows) EXPECT_EQ(splitNonEmpty(row.list, ';'), row.expected) << row.name;
 }

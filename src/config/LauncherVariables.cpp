@@ -1,4 +1,4 @@
-#include "launch/LauncherVariables.h"
+#include "config/LauncherVariables.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include "config/Messages.h"
 #include "config/PathOps.h"
 #include "config/TempDirectory.h"
-#include "launch/VariableExpansion.h"
+#include "config/VariableExpansion.h"
 #include "support/Log.h"
 #include "support/TextLimits.h"
 
@@ -60,12 +60,8 @@ void expandLauncherVariablesOrExit(std::string& text) {
     }
 }
 
-void recordJvmHome(const std::string& javaExePath) {
-    jvmHomeStorage() = jvmHomeFor(javaExePath);
-}
+void recordJvmHome(const std::string& javaExePath) { jvmHomeStorage() = jvmHomeFor(javaExePath); }
 
-const std::string& jvmHome() {
-    return jvmHomeStorage();
-}
+const std::string& jvmHome() { return jvmHomeStorage(); }
 
 }  // namespace karvo

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "FuzzFields.h"
-#include "jre/VersionRules.h"
+#include "jre/ReleaseFile.h"
+#include "jre/RuntimeLayout.h"
+#include "jre/SearchRules.h"
+#include "jre/VersionOrder.h"
 #include "support/TextLimits.h"
 
 using namespace karvo;
@@ -54,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& item : splitNonEmpty(sequence, ';'))
         KARVO_FUZZ_CHECK(!item.empty() && item.find(';') == std::string::npos);
 
-    KARVO_FUZZ_CHECK(pathFromRegistryName(versionCacheKeyName(path).substr(
-                         VersionCacheRoot.size())) == [&] {
-        std::string slashes = path;
-        std::replace(slashes.begin(), slashes.end(), '/', '\\');
-        return slashes;
-    }());
+    KARVO_FUZZ_CHECK(
+        pathFromRegistryName(versionCacheKeyName(path).substr(VersionCacheRoot.size())) == [&] {
+            std::string slashes = path;
+            std::replace(slashes.begin(), slashes.end(), '/', '\\');
+            return slashes;
+        }());
     if (const auto directory = javaExeDirectory(path)) {
         KARVO_FUZZ_CHECK(path.starts_with(*directory) && directory->size() + 8 <= path.size());
         const auto bin = javaBinDirectory(path);

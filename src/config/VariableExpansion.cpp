@@ -1,4 +1,4 @@
-#include "launch/VariableExpansion.h"
+#include "config/VariableExpansion.h"
 
 #include <algorithm>
 #include <optional>
@@ -41,16 +41,11 @@ constexpr FixedToken FixedTokens[] = {
 
 std::string_view valueOf(Source source, const LauncherVariableValues& values) {
     switch (source) {
-        case Source::ExeDir:
-            return values.executableDirectory;
-        case Source::TempDir:
-            return values.launcherTempDir;
-        case Source::Separator:
-            return ";";
-        case Source::JvmHome:
-            return values.jvmHome;
-        case Source::SystemTemp:
-            return values.systemTempDir;
+        case Source::ExeDir: return values.executableDirectory;
+        case Source::TempDir: return values.launcherTempDir;
+        case Source::Separator: return ";";
+        case Source::JvmHome: return values.jvmHome;
+        case Source::SystemTemp: return values.systemTempDir;
     }
     return {};
 }

@@ -1,4 +1,4 @@
-#include "jre/VersionRules.h"
+#include "jre/VersionOrder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -25,17 +25,6 @@ std::string_view untilNul(std::string_view text) {
     const auto nul = text.find('\0');
     return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
-
-std::string replaceAll(std::string_view text, char from, char to) {
-    std::string out(text);
-    std::replace(out.begin(), out.end(), from, to);
-    return out;
-}
-
-bool endsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool isSeparator(char c) { return c == '.' || c == '_' || c == '-' || c == '+'; }
@@ -216,177 +205,18 @@ std::optional<std::string> parseVersionBanner(std::string_view output) {
     return std::nullopt;
 }
 
-namespace {
-
-// The value of the first NAME=... line of a "release" file, without its quotes; nothing
-// when there is no such line or its value is empty.
-std::optional<std::string_view> releaseFileValue(std::string_view text, std::string_view name) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.starts_with(name) || line.size() == name.size() || line[name.size()] != '=')
-            continue;
-        line.remove_prefix(name.size() + 1);
-        while (!line.empty() && (line.back() == '\r' || isBlank(line.back()))) line.remove_suffix(1);
-        if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
-            line = line.substr(1, line.size() - 2);
-        if (line.empty()) return std::nullopt;
-        return line;
-    }
-    return std::nullopt;
-}
-
-bool looksLikeVersion(std::string_view text) {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    auto allowed = [&](char c) {
-        return digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-               c == '_' || c == '-';
-    };
-    return !text.empty() && text.size() <= MaxVersionLength && digit(text.front()) &&
-           std::all_of(text.begin(), text.end(), allowed);
-}
-
-}  // namespace
-
-std::optional<std::string> parseReleaseFileVersion(std::string_view text) {
-    const auto value = releaseFileValue(text, "JAVA_VERSION");
-    if (!value) return std::nullopt;
-    return std::string(*value);
-}
-
-std::optional<std::string> releaseFileJudgingVersion(std::string_view text) {
-    const auto version = releaseFileValue(text, "JAVA_VERSION");
-    if (!version) return std::nullopt;
-    std::string_view judged = *version;
-    if (const auto runtime = releaseFileValue(text, "JAVA_RUNTIME_VERSION")) {
-        const std::string_view withoutBuild = runtime->substr(0, runtime->find('+'));
-        if (withoutBuild != *version &&
-            !(withoutBuild.starts_with(*version) && withoutBuild[version->size()] == '-'))
-            return std::nullopt;
-        judged = withoutBuild;
-    }
-    if (!looksLikeVersion(judged)) return std::nullopt;
-    return std::string(judged);
-}
-
-std::vector<SearchEntry> splitSearchSequence(std::string_view sequence) {
-    std::vector<SearchEntry> entries;
-    for (const std::string& item : splitNonEmpty(sequence, ';'))
-        entries.push_back({item[0], item.substr(1)});
-    return entries;
-}
-
-bool isAbsoluteSearchArgument(std::string_view argument) {
-    return argument.size() > 1 && (argument[1] == ':' || argument.substr(0, 2) == "\\\\");
-}
-
-bool takesPartInRelativePass(const SearchEntry& entry) {
-    if (entry.kind == 'B') return true;
-    if (entry.kind == 'A' || entry.kind == 'R') return !isAbsoluteSearchArgument(entry.argument);
-    return false;
-}
-
 int compareVersionText(std::string_view a, std::string_view b) {
     return compareBounded(untilNul(a), untilNul(b), std::max(a.size(), b.size()) + 1);
 }
 
 std::vector<std::string> versionNamesToTry(std::vector<std::string> names, std::string_view min,
                                            std::string_view max) {
-    std::erase_if(names, [&](const std::string& name) { return !isVersionNameInRange(name, min, max); });
+    std::erase_if(names,
+                  [&](const std::string& name) { return !isVersionNameInRange(name, min, max); });
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return compareVersionsThenText(a, b) > 0;
     });
     return names;
-}
-
-std::optional<RegistryVersionName> registryVersionName(RegistryNaming naming,
-                                                       std::string_view name) {
-    name = untilNul(name);
-    switch (naming) {
-        case RegistryNaming::JdkVersions: return RegistryVersionName{std::string(name), true};
-        case RegistryNaming::RuntimeVersions: return RegistryVersionName{std::string(name), false};
-        case RegistryNaming::Zulu: {
-            if (!name.starts_with("zulu-") || name.size() == 5) return std::nullopt;
-            name.remove_prefix(5);
-            const bool runtime = endsWith(name, "-jre");
-            if (runtime) name.remove_suffix(4);
-            return RegistryVersionName{std::string(name), !runtime};
-        }
-        case RegistryNaming::Liberica: {
-            const bool jdk = name.starts_with("jdk-");
-            if ((!jdk && !name.starts_with("jre-")) || name.size() == 4) return std::nullopt;
-            return RegistryVersionName{std::string(name.substr(4)), jdk};
-        }
-    }
-    return std::nullopt;
-}
-
-std::string versionCacheKeyName(std::string_view javaExePath) {
-    return std::string(VersionCacheRoot) + replaceAll(javaExePath, '\\', '/');
-}
-
-std::string pathFromRegistryName(std::string_view name) { return replaceAll(name, '/', '\\'); }
-
-std::optional<std::string> javaExeDirectory(std::string_view javaExePath) {
-    const std::size_t drop = endsWith(javaExePath, "javaw.exe") ? 9 : 8;
-    if (javaExePath.size() < drop) return std::nullopt;
-    return std::string(javaExePath.substr(0, javaExePath.size() - drop));
-}
-
-std::optional<std::string> javaBinDirectory(std::string_view javaExePath) {
-    auto directory = javaExeDirectory(javaExePath);
-    if (!directory || directory->empty()) return std::nullopt;
-    directory->pop_back();
-    return directory;
-}
-
-std::optional<std::string> embeddedJreJavaExe(std::string_view javaExePath) {
-    auto directory = javaExeDirectory(javaExePath);
-    if (!directory) return std::nullopt;
-    return *directory + "..\\jre\\bin\\java.exe";
-}
-
-std::string windowedJavaExe(std::string_view javaExePath) {
-    if (javaExePath.size() < 4) return std::string(javaExePath) + "w.exe";
-    return std::string(javaExePath.substr(0, javaExePath.size() - 4)) + "w.exe";
-}
-
-std::optional<std::string> appendToPathList(std::string_view path, std::string_view directory,
-                                            std::size_t maxLength) {
-    if (path.size() + 1 + directory.size() > maxLength) return std::nullopt;
-    std::string out(path);
-    out += ';';
-    out += directory;
-    return out;
-}
-
-std::string stripLineEnd(std::string_view line) {
-    line = untilNul(line);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-    return std::string(line);
-}
-
-std::vector<std::string> splitNonEmpty(std::string_view list, char separator) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        auto end = list.find(separator, start);
-        if (end == std::string_view::npos) end = list.size();
-        if (end > start) items.emplace_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return items;
-}
-
-std::string unpackArguments(std::string_view packFile, std::string_view jarFile) {
-    std::string out = "-r \"";
-    out += packFile;
-    out += "\" \"";
-    out += jarFile;
-    out += '"';
-    return out;
 }
 
 }  // namespace karvo
