@@ -32,8 +32,9 @@ TEST_P(RuntimeJar, IsIncludedUnlessNamedOrTurnedOff) {
     writeText(dir / "c.toml", c.toml);
     writeBytes(dir / "t.exe", fakeTemplate());
     writeText(dir / "mine.jar", "my runtime classes");
-    std::vector<std::string> arguments{"build", (dir / "c.toml").string(), "--template",
-                                       (dir / "t.exe").string(), "--out", (dir / "o.exe").string()};
+    std::vector<std::string> arguments{"build",      (dir / "c.toml").string(),
+                                       "--template", (dir / "t.exe").string(),
+                                       "--out",      (dir / "o.exe").string()};
     for (const auto& option : c.options)
         arguments.push_back(option == "JAR" ? (dir / "mine.jar").string() : option);
     std::ostringstream out, err;
@@ -58,25 +59,51 @@ TEST_P(RuntimeJar, IsIncludedUnlessNamedOrTurnedOff) {
 INSTANTIATE_TEST_SUITE_P(
     Builds, RuntimeJar,
     ::testing::Values(
-        RuntimeJarCase{"FoundInTheReleaseLayout", Named, {}, true, ExitSuccess, "karvo-runtime.jar",
+        RuntimeJarCase{"FoundInTheReleaseLayout",
+                       Named,
+                       {},
+                       true,
+                       ExitSuccess,
+                       "karvo-runtime.jar",
                        StandInRuntimeJar},
-        RuntimeJarCase{"TesselFlavourTakesItsOwnJar", Named + "flavour = 't'\n", {}, true, ExitSuccess,
-                       "tslruntime.jar", StandInRuntimeJar},
-        RuntimeJarCase{"GivenOnTheCommandLine", Named, {"--runtime-jar", "JAR"}, false, ExitSuccess,
-                       "karvo-runtime.jar", "my runtime classes"},
-        RuntimeJarCase{"NamedOnTheClassPath", Named + "class_path = ['lib/Karvo-Runtime.jar']", {},
-                       false, ExitSuccess, "", ""},
-        RuntimeJarCase{"TurnedOff", Named + "add_runtime_jar = false\n", {}, false, ExitSuccess, "", ""},
-        RuntimeJarCase{"NotAddedToAnExactBlock", "write_defaults = false\n" + Named, {}, false,
-                       ExitSuccess, "", ""},
+        RuntimeJarCase{"TesselFlavourTakesItsOwnJar",
+                       Named + "flavour = 't'\n",
+                       {},
+                       true,
+                       ExitSuccess,
+                       "tslruntime.jar",
+                       StandInRuntimeJar},
+        RuntimeJarCase{"GivenOnTheCommandLine",
+                       Named,
+                       {"--runtime-jar", "JAR"},
+                       false,
+                       ExitSuccess,
+                       "karvo-runtime.jar",
+                       "my runtime classes"},
+        RuntimeJarCase{"NamedOnTheClassPath",
+                       Named + "class_path = ['lib/Karvo-Runtime.jar']",
+                       {},
+                       false,
+                       ExitSuccess,
+                       "",
+                       ""},
+        RuntimeJarCase{
+            "TurnedOff", Named + "add_runtime_jar = false\n", {}, false, ExitSuccess, "", ""},
+        RuntimeJarCase{"NotAddedToAnExactBlock",
+                       "write_defaults = false\n" + Named,
+                       {},
+                       false,
+                       ExitSuccess,
+                       "",
+                       ""},
         RuntimeJarCase{"NotFoundSaysWhatToDo", Named, {}, false, ExitFailure, "", ""}),
     [](const auto& info) { return info.param.name; });
 
 // inspect prints a stored block in the forms a description would give it.
 struct PrintedCase {
     const char* name;
-    std::string toml;          // built with the runtime jar turned off unless it says so
-    std::vector<std::string> shown;    // parts of the printed description
+    std::string toml;                // built with the runtime jar turned off unless it says so
+    std::vector<std::string> shown;  // parts of the printed description
     std::vector<std::string> notShown;
     bool all = false;
 };
@@ -94,34 +121,49 @@ TEST_P(InspectForms, PrintWhatPeopleWrite) {
     DescribeOptions options{"x.exe", std::nullopt};
     options.all = c.all;
     const auto printed = describeConfiguration(read.configuration, options).toml;
-    for (const auto& part : c.shown) EXPECT_NE(printed.find(part), std::string::npos) << part << "\n" << printed;
-    for (const auto& part : c.notShown) EXPECT_EQ(printed.find(part), std::string::npos) << part << "\n" << printed;
+    for (const auto& part : c.shown)
+        EXPECT_NE(printed.find(part), std::string::npos) << part << "\n" << printed;
+    for (const auto& part : c.notShown)
+        EXPECT_EQ(printed.find(part), std::string::npos) << part << "\n" << printed;
     // And the printed text is a description of the very same block.
     const auto again = readDescription(printed, "again.toml", ".");
-    EXPECT_EQ(writeConfigBlock(again.block, {}, 1024), writeConfigBlock(input.block, {}, 1024)) << printed;
+    EXPECT_EQ(writeConfigBlock(again.block, {}, 1024), writeConfigBlock(input.block, {}, 1024))
+        << printed;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, InspectForms,
     ::testing::Values(
-        PrintedCase{"ClassPathInPlainForms",
-                    Named + "class_path = ['app.jar', 'lib/*.jar', '*.jar', 'classes/', '%CP%', 'A0opt.jar', "
-                            "'D1a/b']",
-                    {"'app.jar'", "'lib\\*.jar'", "'*.jar'", "'classes\\'", "'%CP%'", "'A0opt.jar'", "'D1a/b'"},
-                    {}},
+        PrintedCase{
+            "ClassPathInPlainForms",
+            Named +
+                "class_path = ['app.jar', 'lib/*.jar', '*.jar', 'classes/', '%CP%', 'A0opt.jar', "
+                "'D1a/b']",
+            {"'app.jar'", "'lib\\*.jar'", "'*.jar'", "'classes\\'", "'%CP%'", "'A0opt.jar'",
+             "'D1a/b'"},
+            {}},
         PrintedCase{"SearchInPlainForms",
-                    Named + "jre_search_sequence = ['jre', 'C:\\Java', '%JAVA_HOME%', 'registry', 'S', "
-                            "'B.\\jre', '%java_home%', 'Bin']",
+                    Named +
+                        "jre_search_sequence = ['jre', 'C:\\Java', '%JAVA_HOME%', 'registry', 'S', "
+                        "'B.\\jre', '%java_home%', 'Bin']",
                     {"'jre'", "'C:\\Java'", "'%JAVA_HOME%'", "'registry'", "'S'", "'.\\jre'",
                      "'%java_home%'", "'Bin'"},
                     {}},
-        PrintedCase{"DefaultsLeftOut", Named, {"add_runtime_jar = false"}, {"launcher_type", "[messages]"}},
-        PrintedCase{"DefaultsShownWithAll", Named, {"launcher_type = 4", "[messages]\ntitle = 'Error'"}, {},
+        PrintedCase{
+            "DefaultsLeftOut", Named, {"add_runtime_jar = false"}, {"launcher_type", "[messages]"}},
+        PrintedCase{"DefaultsShownWithAll",
+                    Named,
+                    {"launcher_type = 4", "[messages]\ntitle = 'Error'"},
+                    {},
                     true},
-        PrintedCase{"ChangedMessageShown", Named + "[messages]\ntitle = 'Oops'", {"[messages]\ntitle = 'Oops'\n"},
+        PrintedCase{"ChangedMessageShown",
+                    Named + "[messages]\ntitle = 'Oops'",
+                    {"[messages]\ntitle = 'Oops'\n"},
                     {"ok_button"}},
-        PrintedCase{"ExactBlockShowsEverything", "write_defaults = false\nmain_class = 'm'\nlauncher_type = 4\n",
-                    {"write_defaults = false", "launcher_type = 4"}, {"add_runtime_jar"}}),
+        PrintedCase{"ExactBlockShowsEverything",
+                    "write_defaults = false\nmain_class = 'm'\nlauncher_type = 4\n",
+                    {"write_defaults = false", "launcher_type = 4"},
+                    {"add_runtime_jar"}}),
     [](const auto& info) { return info.param.name; });
 
 struct InitCase {
@@ -147,13 +189,18 @@ TEST_P(Init, WritesAStarterForTheProgramsJar) {
 INSTANTIATE_TEST_SUITE_P(
     Directories, Init,
     ::testing::Values(
-        InitCase{"OneJar", {"ticker-1.2.0-SNAPSHOT.jar", "notes.txt"}, ExitSuccess,
+        InitCase{"OneJar",
+                 {"ticker-1.2.0-SNAPSHOT.jar", "notes.txt"},
+                 ExitSuccess,
                  "for ticker-1.2.0-SNAPSHOT.jar: edit main_class"},
         InitCase{"OtherJarsOfABuildAreSkipped",
-                 {"app.jar", "app-sources.jar", "app-javadoc.jar", "karvo-runtime.jar"}, ExitSuccess, "for app.jar"},
+                 {"app.jar", "app-sources.jar", "app-javadoc.jar", "karvo-runtime.jar"},
+                 ExitSuccess,
+                 "for app.jar"},
         InitCase{"NoJar", {"readme.txt"}, ExitFailure, "no .jar here"},
         InitCase{"TwoJars", {"a.jar", "b.jar"}, ExitFailure, "several jars: a.jar b.jar"},
-        InitCase{"StarterExistsAlready", {"app.jar", "service.toml"}, ExitFailure, "exists already"}),
+        InitCase{
+            "StarterExistsAlready", {"app.jar", "service.toml"}, ExitFailure, "exists already"}),
     [](const auto& info) { return info.param.name; });
 
 // The starter, with its main class filled in, builds a service that keeps its output in

@@ -14,14 +14,16 @@ struct Kind {
 };
 
 constexpr Kind ClassPathKinds[]{{'S', true}, {'D', true}, {'A', true}, {'E', true}};
-constexpr Kind SearchKinds[]{{'A', true}, {'B', true}, {'R', true},
+constexpr Kind SearchKinds[]{{'A', true}, {'B', true},  {'R', true},
                              {'E', true}, {'S', false}, {'Y', false}};
 
 bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool isLower(char c) { return c >= 'a' && c <= 'z'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string quoted(std::string_view text) { return "'" + windows1252ToUtf8(std::string(text)) + "'"; }
+std::string quoted(std::string_view text) {
+    return "'" + windows1252ToUtf8(std::string(text)) + "'";
+}
 
 const Kind* findKind(PathList list, char letter) {
     if (list == PathList::ClassPath) {
@@ -84,8 +86,10 @@ CodedEntry checkedCode(PathList list, std::string_view entry) {
     if (list == PathList::ClassPath) {
         if (entry[1] != '0' && entry[1] != '1') {
             return {{},
-                    quoted(entry) + ": the digit after the kind letter is 1 (mandatory) or 0 "
-                                    "(optional), not " + std::string(1, entry[1])};
+                    quoted(entry) +
+                        ": the digit after the kind letter is 1 (mandatory) or 0 "
+                        "(optional), not " +
+                        std::string(1, entry[1])};
         }
         argument = entry.substr(2);
     }
@@ -109,8 +113,9 @@ CodedEntry classPathEntry(std::string_view entry) {
             path.substr(0, star).find_first_of("*?") == std::string::npos)
             return {"S1" + path.substr(0, star), {}};
         return {{},
-                quoted(entry) + ": a wildcard is only understood as DIR\\*.jar, the archives "
-                                "of a directory"};
+                quoted(entry) +
+                    ": a wildcard is only understood as DIR\\*.jar, the archives "
+                    "of a directory"};
     }
     if (path.back() == '\\') {
         const auto directory = path.substr(0, path.size() - 1);

@@ -6,7 +6,8 @@ namespace karvo::pack {
 namespace {
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 std::string lowerCase(std::string text) {
@@ -34,8 +35,9 @@ std::string programJar(const std::vector<std::string>& fileNames, std::string& p
     if (jars.size() > 1) {
         problem = "several jars:";
         for (const auto& jar : jars) problem += " " + jar;
-        problem += "; give the directory that holds only the program's jar (its libraries "
-                   "belong in lib\\)";
+        problem +=
+            "; give the directory that holds only the program's jar (its libraries "
+            "belong in lib\\)";
     }
     return {};
 }
@@ -56,14 +58,19 @@ std::string starterDescription(const std::string& jarName) {
            ", written by karvo-pack init.\n"
            "# Edit the lines marked EDIT, then build the service executable:\n"
            "#   karvo-pack build service.toml --template templates/win64/karvo-service.exe "
-           "--out " + name + ".exe\n"
-           "# and put it beside " + jarName +
+           "--out " +
+           name +
+           ".exe\n"
+           "# and put it beside " +
+           jarName +
            ". Every setting is described in docs/configuration.md.\n"
            "\n"
            "# EDIT: the name the service is installed under (also its display name).\n"
-           "service_name = " + tomlString(name) +
+           "service_name = " +
+           tomlString(name) +
            "\n"
-           "description = " + tomlString(name + ", a Java program run as a Windows service") +
+           "description = " +
+           tomlString(name + ", a Java program run as a Windows service") +
            "\n"
            "# EDIT: the class with the main method (the Main-Class line of the jar's manifest).\n"
            "# The service's name comes first among the program's arguments.\n"
@@ -73,7 +80,8 @@ std::string starterDescription(const std::string& jarName) {
            "# (S0, optional) every jar in lib\\ if there is such a folder, where Maven's\n"
            "# dependency:copy-dependencies or Gradle's installDist put the libraries.\n"
            "# The runtime classes' jar is added by the packer.\n"
-           "class_path = [" + jar +
+           "class_path = [" +
+           jar +
            ", 'S0lib']\n"
            "\n"
            "# Where the Java runtime is looked for: a jre folder beside the executable, then\n"
@@ -83,9 +91,11 @@ std::string starterDescription(const std::string& jarName) {
            "\n"
            "# The program's output goes to files under logs\\ beside the executable (the\n"
            "# folder is made when needed); a file rolls over at 10 MB and 5 old ones are kept.\n"
-           "stdout_file = " + tomlString("logs\\" + name + ".out.log") +
+           "stdout_file = " +
+           tomlString("logs\\" + name + ".out.log") +
            "\n"
-           "stderr_file = " + tomlString("logs\\" + name + ".err.log") +
+           "stderr_file = " +
+           tomlString("logs\\" + name + ".err.log") +
            "\n"
            "redirect_stdout = true\n"
            "redirect_stderr = true\n"
