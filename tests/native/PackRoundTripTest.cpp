@@ -290,6 +290,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Values the launcher reads (falling back or applying a floor) but build refuses in
         // their plain form.
         HandMadeCase{"RestartHoldingAnUnknownWord", oneText(Key::Restart, "sometimes")},
+        HandMadeCase{"ClassPathHoldingATab", oneText(Key::ClassPath, "A1lib\tticker.jar;A1b.jar")},
+        HandMadeCase{"SearchEntryOfAnUnknownKind", oneText(Key::SearchSequence, "X.\\jre;Y")},
         HandMadeCase{"RestartDelayOfZero", oneText(Key::RestartDelay, "0")},
         HandMadeCase{"NegativeStopTimeout", oneText(Key::StopTimeout, "-1")},
         HandMadeCase{"KeepingMoreFilesThanTheBound", oneText(Key::OutputKeep, "2147483647")},
