@@ -13,6 +13,7 @@
 #include "TomlNesting.h"
 #include "WindowsText.h"
 #include "config/ConfigValue.h"
+#include "config/EnvironmentEntries.h"
 #include "config/RestartPolicy.h"
 #include "config/ServiceAccount.h"
 #include "jre/VersionRules.h"
@@ -111,6 +112,8 @@ public:
             else if (name == "raw") readRaw(tableOf(value, "[raw]", source_));
             else if (name == "localized") readLocalized(value);
             else if (name == "include") readIncludes(value);
+            else if (name == "environment" && value.is_table())
+                readEnvironment(*value.as_table());
             else if (name == WriteDefaultsSetting) {
                 if (!value.is_boolean()) refuse(value, source_, name + " must be true or false");
                 writeDefaults = value.as_boolean()->get();
@@ -154,6 +157,11 @@ private:
         const auto stored = texts_.find(info.number);
         if (stored == texts_.end()) return;
         const std::string& text = stored->second;
+        if (info.number == Key::Environment) {
+            std::string problem;
+            if (!parseEnvironmentEntries(text, problem)) refuse(value, source_, problem);
+            return;
+        }
         if (info.number == Key::ServiceAccount) {
             if (!parseServiceAccount(text)) {
                 refuse(value, source_,
@@ -205,6 +213,35 @@ private:
                    std::string(OldestRuntimeClassesJava) +
                    ", the oldest Java the runtime classes load on; write \"" +
                    std::string(OldestRuntimeClassesJava) + "\" or later (or leave it empty)");
+    }
+
+    // [environment]: NAME = "value" pairs, kept in the order written, which is the order the
+    // launcher sets them in. The list form (environment = ["NAME=value", ...]) is what
+    // inspect prints; both become the same key.
+    void readEnvironment(const toml::table& table) {
+        // The table keeps its keys sorted; the file's order is where each value stands.
+        std::vector<std::pair<std::string, const toml::node*>> written;
+        for (const auto& [key, value] : table) written.emplace_back(std::string(key.str()), &value);
+        std::stable_sort(written.begin(), written.end(), [](const auto& a, const auto& b) {
+            const auto& x = a.second->source().begin;
+            const auto& y = b.second->source().begin;
+            return x.line != y.line ? x.line < y.line : x.column < y.column;
+        });
+        std::string joined;
+        for (const auto& [name, node] : written) {
+            const toml::node& value = *node;
+            const std::string label = "environment." + name;
+            if (name.empty() || name.find('=') != std::string::npos || name.starts_with('='))
+                refuse(value, source_, label + ": a variable's name holds no '=' and is not empty");
+            if (!value.is_string())
+                refuse(value, source_, label + " must be a string (the variable's value)");
+            const std::string text = narrowString(value, label, MaxTextLength, source_);
+            if (text.find('\n') != std::string::npos || text.find('\r') != std::string::npos)
+                refuse(value, source_, label + " holds a line break; a variable's value cannot");
+            if (!joined.empty()) joined += '\n';
+            joined += name + "=" + text;
+        }
+        texts_[Key::Environment] = joined;
     }
 
     void readMessages(const toml::table& messages) {
