@@ -60,7 +60,7 @@ cp "$win/karvo-pack.exe" "$stage/bin/windows/karvo-pack.exe"
 i686-w64-mingw32-strip "$stage/bin/windows/karvo-pack.exe"
 cp "$java/karvo-runtime.jar" "$java/tslruntime.jar" "$stage/runtime/"
 cp README.md "$stage/"
-cp docs/configuration.md docs/architecture.md "$stage/docs/"
+cp docs/configuration.md docs/architecture.md docs/troubleshooting.md docs/upgrade.md "$stage/docs/"
 cp examples/demo-service.toml examples/demo-readme.txt "$stage/examples/"
 cp VERSION "$stage/"
 (cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
