@@ -117,14 +117,3 @@ TEST(CommandLine, NoWaitSwitch) {
         EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
     }
 }
-
-TEST(CommandLine, UsageNamesEveryWordOnce) {
-    const std::string usage = usageText("acme.exe");
-    EXPECT_EQ(usage.rfind("Usage: acme.exe /COMMAND", 0), 0u) << usage;
-    for (const auto& entry : commandTable()) {
-        // The one-letter and sign forms of help are listed under /help.
-        if (entry.command == Command::Help) continue;
-        EXPECT_NE(usage.find("  /" + std::string(entry.word) + " "), std::string::npos)
-            << entry.word;
-    }
-}

@@ -165,7 +165,6 @@ TEST(ServiceControlRules, ExitMeanings) {
         const char* systemText;
         const char* meaning;
     } rows[] = {
-        {"clean stop", 0, 0, "", "exit code 0"},
         {"program's own exit code", 1066, 3, "", "the program ended with exit code 3"},
         {"program's negative exit code reads signed", 1066, 0xFFFFFFFFu, "",
          "the program ended with exit code -1"},
@@ -176,32 +175,5 @@ TEST(ServiceControlRules, ExitMeanings) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(serviceExitMeaning(row.win32, row.specific, row.systemText), row.meaning)
-            << row.name;
-}
-
-TEST(ServiceControlRules, StartFailureLine) {
-    struct Row {
-        const char* name;
-        std::vector<std::string> files;
-        const char* log;
-        const char* line;
-    } rows[] = {
-        {"output discarded",
-         {},
-         "",
-         "Service 'Acme' stopped during its start: the program ended with exit code 3. Its "
-         "output is not kept (set redirect_stdout and stdout_file to keep it); its last lines "
-         "are in the Application event log."},
-        {"output files and the log",
-         {"C:\\acme\\out.log", "C:\\acme\\err.log"},
-         "C:\\temp\\acme.log",
-         "Service 'Acme' stopped during its start: the program ended with exit code 3. Its "
-         "output: C:\\acme\\out.log, C:\\acme\\err.log; what it wrote before those were opened "
-         "is in the Application event log. Diagnostic log: C:\\temp\\acme.log."},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(
-            startFailureLine("Acme", "the program ended with exit code 3", row.files, row.log),
-            row.line)
             << row.name;
 }

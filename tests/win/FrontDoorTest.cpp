@@ -190,16 +190,6 @@ TEST(FrontDoor, StartWaitsToSeeTheProgramRun) {
     }
 }
 
-TEST(FrontDoor, NoWaitStartReturnsAtOnce) {
-    const std::string name = uniqueName("KarvoNoWait");
-    RuntimeLayout layout("nowait", serviceKeys(name), "exit:3");
-    InstalledService service(layout, name);
-    const auto run = launcherCommand(layout, "/start nowait");
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(lines(run.out), std::vector<std::string>{"Starting service '" + name + "'."});
-    ASSERT_TRUE(layout.waitForRecord("exit", 20000));
-}
-
 TEST(FrontDoor, FailureActionsRunAfterAProgramThatFailed) {
     const std::string name = uniqueName("KarvoFailureFlag");
     RuntimeLayout layout("failure_flag", keysWith(name, {{Key::FailureRestartDelay, "60000"}}),

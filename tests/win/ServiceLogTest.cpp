@@ -120,18 +120,19 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
          {"service main", "service name is 'NAME'", "registering ConsoleCtrlHandler",
           "process terminated with exit code 0", "service stopped set", "exiting"},
          {"control handler request 1", "sending shutdown 0"}},
-        {"child ends with 1 on its own: nothing reported", "sleep:300|exit:1", false,
+        {"child ends with 1 on its own: reported stopped with its code", "sleep:300|exit:1",
+         false,
          {"service main", "service name is 'NAME'", "process terminated with exit code 1",
-          "exiting"},
-         {"service stopped set"}},
+          "service stopped set", "exiting"},
+         {"control handler request 1"}},
         {"child fails: the last lines it wrote are logged, only those after a cut",
          "stderr:" + std::string(5000, 'x') + "|stderr:Exception in thread main|stderr:\tat "
          "Main.main|sleep:300|exit:3",
          false,
          {"process terminated with exit code 3", "ERROR: the program ended with exit code 3",
           "last output of the program:", "output: Exception in thread main",
-          "output: \tat Main.main", "exiting"},
-         {"service stopped set", "output: " + std::string(5000, 'x')}},
+          "output: \tat Main.main", "service stopped set", "exiting"},
+         {"output: " + std::string(5000, 'x')}},
     };
     for (const auto& row : rows) {
         const std::string name = uniqueName("KarvoLog");
