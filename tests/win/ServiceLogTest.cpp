@@ -111,23 +111,29 @@ TEST(ServiceLog, BothProcessesLogTheirPart) {
         std::vector<std::string> serviceLines;  // "NAME" stands for the service name
         std::vector<std::string> absent;
     } rows[] = {
-        {"stopped by request", "wait-stdin", true,
+        {"stopped by request",
+         "wait-stdin",
+         true,
          {"service main", "service name is 'NAME'", "registering ConsoleCtrlHandler",
           "control handler request 1", "sending shutdown 0", "shutdown sent",
           "process terminated with exit code 0", "service stopped set", "exiting"},
          {}},
-        {"child ends with 0 on its own: reported stopped without a request", "sleep:300", false,
+        {"child ends with 0 on its own: reported stopped without a request",
+         "sleep:300",
+         false,
          {"service main", "service name is 'NAME'", "registering ConsoleCtrlHandler",
           "process terminated with exit code 0", "service stopped set", "exiting"},
          {"control handler request 1", "sending shutdown 0"}},
-        {"child ends with 1 on its own: reported stopped with its code", "sleep:300|exit:1",
+        {"child ends with 1 on its own: reported stopped with its code",
+         "sleep:300|exit:1",
          false,
          {"service main", "service name is 'NAME'", "process terminated with exit code 1",
           "service stopped set", "exiting"},
          {"control handler request 1"}},
         {"child fails: the last lines it wrote are logged, only those after a cut",
-         "stderr:" + std::string(5000, 'x') + "|stderr:Exception in thread main|stderr:\tat "
-         "Main.main|sleep:300|exit:3",
+         "stderr:" + std::string(5000, 'x') +
+             "|stderr:Exception in thread main|stderr:\tat "
+             "Main.main|sleep:300|exit:3",
          false,
          {"process terminated with exit code 3", "ERROR: the program ended with exit code 3",
           "last output of the program:", "output: Exception in thread main",
