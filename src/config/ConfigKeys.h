@@ -72,6 +72,9 @@ inline constexpr ConfigKey FailureRestartDelay = 30022;
 inline constexpr ConfigKey FailureResetPeriod = 30023;
 inline constexpr ConfigKey OutputMaxSize = 30024;
 inline constexpr ConfigKey OutputKeep = 30025;
+inline constexpr ConfigKey Environment = 30030;
+inline constexpr ConfigKey ServiceNameArgument = 30031;
+inline constexpr ConfigKey DiagnosticLog = 30032;
 }  // namespace Key
 
 enum class KeyKind {

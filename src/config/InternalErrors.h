@@ -18,5 +18,7 @@ inline constexpr std::string_view ParameterArray = "21";
 inline constexpr std::string_view ExpansionTooLong = "22";
 // The class path option would outgrow its 40,960 bytes.
 inline constexpr std::string_view ClassPathTooLong = "31";
+// An entry of the configured environment has no name (only a hand-made block holds one).
+inline constexpr std::string_view EnvironmentEntry = "34";
 
 }  // namespace karvo::InternalError

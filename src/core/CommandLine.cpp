@@ -6,7 +6,7 @@
 namespace karvo {
 namespace {
 
-constexpr std::array<CommandWord, 8> Commands{{
+constexpr std::array<CommandWord, 13> Commands{{
     {"install", Command::Install},
     {"install-and-start", Command::InstallAndStart},
     {"install-auto", Command::InstallAuto},
@@ -15,9 +15,15 @@ constexpr std::array<CommandWord, 8> Commands{{
     {"stop", Command::Stop},
     {"start", Command::Start},
     {"status", Command::Status},
+    {"update", Command::Update},
+    {"run", Command::Run},
+    {"help", Command::Help},
+    {"h", Command::Help},
+    {"?", Command::Help},
 }};
 
 constexpr std::string_view NonInteractiveSwitch = "non-interactive";
+constexpr std::string_view NoWaitSwitch = "nowait";
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
@@ -26,15 +32,23 @@ std::size_t skipBlanksAndTabs(std::string_view text, std::size_t from) {
     return from;
 }
 
-// The switch counts only as a whole word: "non-interactiveX" is a service name, so that no
+// A switch counts only as a whole word: "non-interactiveX" is a service name, so that no
 // character of it is dropped and the service is not silently made non-interactive. A tab
 // after it separates like a blank, as tabs do everywhere else on a command line; otherwise
 // "non-interactive<TAB>Name" would install a service of that whole name.
-bool switchAt(std::string_view tail, std::size_t blank) {
+bool switchAt(std::string_view tail, std::size_t blank, std::string_view name) {
     const std::size_t start = blank + 1;
-    if (tail.substr(start, NonInteractiveSwitch.size()) != NonInteractiveSwitch) return false;
-    const std::size_t after = start + NonInteractiveSwitch.size();
+    if (tail.substr(start, name.size()) != name) return false;
+    const std::size_t after = start + name.size();
     return after == tail.size() || isBlankOrTab(tail[after]);
+}
+
+// A name typed in quotes because it holds blanks means the name without them. Only a pair
+// around the whole name is removed: a quote inside it stays, as the manager may hold it.
+std::string unquotedName(std::string_view name) {
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+        name = name.substr(1, name.size() - 2);
+    return std::string(name);
 }
 
 }  // namespace
@@ -74,17 +88,44 @@ ParsedCommand parseCommandTail(std::string_view tail) {
     std::size_t scan = rest.find(' ');
     while (scan != std::string_view::npos && rest.size() - scan >= 2) {
         wordEnd = std::min(wordEnd, scan);
-        if (switchAt(rest, scan)) {
+        if (switchAt(rest, scan, NonInteractiveSwitch)) {
             parsed.interactive = false;
             scan += 1 + NonInteractiveSwitch.size();
             continue;
         }
-        parsed.serviceName = std::string(rest.substr(scan + 1));
+        if (switchAt(rest, scan, NoWaitSwitch)) {
+            parsed.waitForStart = false;
+            scan += 1 + NoWaitSwitch.size();
+            continue;
+        }
+        parsed.serviceName = unquotedName(rest.substr(scan + 1));
         break;
     }
     parsed.word = std::string(rest.substr(0, wordEnd));
     parsed.command = lookupCommand(parsed.word);
     return parsed;
+}
+
+std::string usageText(std::string_view programName) {
+    const std::string program(programName);
+    return "Usage: " + program +
+           " /COMMAND [non-interactive] [nowait] [SERVICE NAME]\n"
+           "Controls the service this program is configured for; a service name given after\n"
+           "the command (in quotes when it holds blanks) replaces the configured one.\n"
+           "\n"
+           "  /install            install the service (and start it again if it was running)\n"
+           "  /install-auto       install it to start with the system\n"
+           "  /install-demand     install it to start when asked\n"
+           "  /install-and-start  install it, then start it\n"
+           "  /update             apply this program's service settings to the installed service\n"
+           "  /uninstall          stop and remove the service\n"
+           "  /start              start the service and wait until it runs (nowait: do not wait)\n"
+           "  /stop               stop the service\n"
+           "  /status             say whether the service runs (exit code 3 when it does not)\n"
+           "  /run                run the program here, in the foreground; Ctrl+C stops it\n"
+           "  /help               show this text\n"
+           "\n"
+           "Exit codes: 0 done, 1 failed (the line before says why), 2 wrong command line.\n";
 }
 
 int installStartType(int launcherType) { return launcherType == 4 ? AutoStart : DemandStart; }

@@ -23,6 +23,9 @@ enum class Command {
     Stop,
     Start,
     Status,
+    Update,
+    Run,
+    Help,
 };
 
 struct CommandWord {
@@ -40,16 +43,23 @@ struct ParsedCommand {
     Command command = Command::None;
     // True when the tail starts with a prefix, false again after "non-interactive".
     bool interactive = false;
+    // False after "nowait": the start returns once the manager took the request.
+    bool waitForStart = true;
     // The word as it stands after the prefix, up to the first blank (or the switch).
     std::string word;
-    // Everything after the blank that follows the word (and its switches), unchanged:
-    // blanks and quotes are part of the name.
+    // Everything after the blank that follows the word (and its switches), blanks kept;
+    // one pair of double quotes around the whole of it is removed, as a shell user quotes
+    // a name with blanks.
     std::optional<std::string> serviceName;
 };
 
 // Parses a tail that starts with '/' or '-' (one or two of them); any other tail gives
 // Command::None with nothing else set.
 ParsedCommand parseCommandTail(std::string_view tail);
+
+// What a person at a console is shown for /help and for a command line without a known
+// word: the program's file name, the words and what each does.
+std::string usageText(std::string_view programName);
 
 // The start type "install" and "install-and-start" use: automatic (2) for a service
 // launcher (type 4), on demand (3) for every other type.

@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "config/ExecutablePath.h"
 #include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
 #include "config/Messages.h"
 #include "core/ChildCommandLine.h"
 #include "core/CommandLine.h"
+#include "core/ForegroundRun.h"
 #include "core/NativeLibraryPath.h"
 #include "core/ServiceControl.h"
 #include "core/ServiceName.h"
+#include "core/ServiceSettings.h"
 #include "core/ServiceSupervisor.h"
 #include "core/StartupEnvironment.h"
 #include "jre/JreSearch.h"
@@ -28,28 +31,41 @@
 namespace karvo {
 namespace {
 
+// The program's own file name, as a person typed it, for the usage text.
+std::string programName() {
+    const std::string& path = getExecutablePath();
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int printUsage(std::FILE* stream, int exitCode) {
+    std::fputs(usageText(programName()).c_str(), stream);
+    return exitCode;
+}
+
 int runCommand(const ParsedCommand& parsed) {
     const int configuredStartType = installStartType(getConfigInt(Key::LauncherType));
+    const bool wait = parsed.waitForStart;
     switch (parsed.command) {
-        case Command::Install:
-            return installService(configuredStartType, parsed.interactive);
+        case Command::Install: return installService(configuredStartType, parsed.interactive, wait);
         case Command::InstallAndStart:
             // The start is tried even when the install failed: the service may already
             // exist in a usable state, and the start's result is what the caller sees.
-            installService(configuredStartType, parsed.interactive);
-            return startInstalledService();
-        case Command::InstallAuto:
-            return installService(AutoStart, parsed.interactive);
-        case Command::InstallDemand:
-            return installService(DemandStart, parsed.interactive);
+            // An install that already started it again leaves "already running" to say so.
+            installService(configuredStartType, parsed.interactive, wait);
+            return startInstalledService(wait);
+        case Command::InstallAuto: return installService(AutoStart, parsed.interactive, wait);
+        case Command::InstallDemand: return installService(DemandStart, parsed.interactive, wait);
+        case Command::Update: return updateService(configuredStartType, parsed.interactive);
         case Command::Uninstall:
             return uninstallService(true);
         case Command::Stop:
             return stopInstalledService(true);
-        case Command::Start:
-            return startInstalledService();
+        case Command::Start: return startInstalledService(wait);
         case Command::Status:
             return queryServiceState();
+        case Command::Run: return runInForeground();
+        case Command::Help: return printUsage(stdout, 0);
         case Command::None:
             break;
     }
@@ -58,18 +74,22 @@ int runCommand(const ParsedCommand& parsed) {
 
 // Started by the Service Control Manager: the dispatcher runs the service on its own
 // thread and returns only when the service has stopped. Started from a console, the
-// dispatcher fails at once (1063), which is logged and not an error of this process.
+// dispatcher fails at once (1063): a person ran the program without a word it knows, and
+// is shown how to use it. Only the dispatcher can tell the two apart, since the manager
+// also starts the service process without a word.
 int runServiceProcess() {
     // The table keeps its own copy: serviceMain replaces ServiceName while the dispatcher
     // still holds the table.
     std::string tableName = serviceName();
     SERVICE_TABLE_ENTRYA table[] = {{tableName.data(), serviceMain}, {nullptr, nullptr}};
     logMessage("calling StartServiceCtrlDispatcher");
-    if (!StartServiceCtrlDispatcherA(table))
-        logMessage("StartServiceCtrlDispatcher failed with error %d",
-                   static_cast<int>(GetLastError()));
+    DWORD error = 0;
+    if (!StartServiceCtrlDispatcherA(table)) {
+        error = GetLastError();
+        logMessage("StartServiceCtrlDispatcher failed with error %d", static_cast<int>(error));
+    }
     logMessage("StartServiceCtrlDispatcher returned");
-    return 0;
+    return error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT ? printUsage(stderr, 2) : 0;
 }
 
 // The supervised child: hosts the Java program in this process.
@@ -77,6 +97,10 @@ int runJavaHost(std::vector<std::u16string> arguments) {
     arguments.pop_back();  // the marker
     if (extractIncludedFiles() != 0)
         exitWithConfiguredMessage(Key::MessageInternalError, InternalError::Extraction);
+    // After the extraction, so that %KARVO_TEMPDIR% has its value; before the search, so
+    // that a JAVA_HOME set here is the one it follows; before the native library
+    // directories go in front of PATH, so that a PATH set here keeps them.
+    applyConfiguredEnvironment();
     prepareNativeLibraryPath();
     // The service process answers console events; the child must not die of them before
     // the Java program has read its shutdown code.
@@ -84,7 +108,11 @@ int runJavaHost(std::vector<std::u16string> arguments) {
     SetConsoleCtrlHandler(consoleEventHandler, TRUE);
     // A failed search has already shown its message; the orderly exit flushes the streams.
     if (!LoadDLL(true)) std::exit(1);
-    // The arguments now start with the service name the service process put first.
+    // The arguments now start with the service name the service process put first; a
+    // program that takes only its own arguments can be spared it.
+    const bool nameArgument = getConfigString(Key::ServiceNameArgument).empty() ||
+                              getConfigInt(Key::ServiceNameArgument) != 0;
+    if (!nameArgument && !arguments.empty()) arguments.erase(arguments.begin());
     if (!launchJavaProgram(arguments, true)) std::exit(1);
     return 0;
 }
@@ -114,6 +142,8 @@ int runLauncher(std::string_view tail) {
                      static_cast<unsigned>(MaxTextLength));
         return 1;
     }
+    if (parsed.command == Command::None || parsed.command == Command::Run)
+        applyDiagnosticLogSetting();
     if (parsed.command != Command::None) return runCommand(parsed);
     return runWithoutCommand();
 }

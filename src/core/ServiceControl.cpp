@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
-#include "config/ServiceAccount.h"
+#include "config/PathOps.h"
 #include "core/EventLogSource.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
+#include "core/ServiceSettings.h"
+#include "core/StartupEnvironment.h"
+#include "support/Log.h"
 #include "support/TextConv.h"
 #include "support/WinHandles.h"
 
@@ -19,90 +21,68 @@ namespace {
 
 const char* name() { return serviceName().c_str(); }
 
-// The image path the Service Control Manager runs, always in double quotes. Unquoted,
-// "C:\Program Files\App\svc.exe" would first be tried as "C:\Program.exe", and the service
-// process's own splitting would take an apostrophe in "C:\bob's\svc.exe" for an unclosed
-// quote. Quoted, the splitter reads it as one argument whatever it holds (a path cannot
-// contain a double quote).
-std::string imagePathForService() { return "\"" + getExecutablePath() + "\""; }
-
-using ChangeConfig2W = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
-
-// Looked up in the advapi32 already loaded, so that a system without ChangeServiceConfig2W
-// still installs the service (without the settings that need it).
-ChangeConfig2W changeConfig2() {
-    const HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    if (!advapi) return nullptr;
-    return reinterpret_cast<ChangeConfig2W>(
-        reinterpret_cast<void*>(GetProcAddress(advapi, "ChangeServiceConfig2W")));
-}
-
-// The description is optional and its result is not examined.
-void setServiceDescription(SC_HANDLE service) {
-    std::u16string description = getConfigWString(Key::Description);
-    if (description.empty()) return;
-    const auto change = changeConfig2();
-    if (!change) return;
-    SERVICE_DESCRIPTIONW text;
-    text.lpDescription = reinterpret_cast<LPWSTR>(description.data());
-    change(service, SERVICE_CONFIG_DESCRIPTION, &text);
-}
-
-// A day: long enough that a service failing once a night is still seen as failing again.
-constexpr DWORD DefaultFailureResetSeconds = 86400;
-
-// Delayed automatic start and the system's restart after a failure, when configured. The
-// operator asked for them, so a system that refuses them fails the install (the caller
-// removes the half-made service). Returns the system's error code, 0 on success.
-DWORD applyInstallOptions(SC_HANDLE service, int startType) {
-    const bool delayed = startType == SERVICE_AUTO_START &&
-                         getConfigInt(Key::DelayedAutoStart) != 0;
-    const int restartDelay = getConfigInt(Key::FailureRestartDelay);
-    if (!delayed && restartDelay <= 0) return 0;
-    const auto change = changeConfig2();
-    if (!change) {
-        std::printf("Could not register the install options: this system lacks "
-                    "ChangeServiceConfig2W.\n");
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
-    if (delayed) {
-        SERVICE_DELAYED_AUTO_START_INFO info{TRUE};
-        if (!change(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info)) {
-            const DWORD error = GetLastError();
-            // A manager that does not know the setting at all (Wine) starts the service
-            // with the others: a later start is a courtesy to the system, not something
-            // the service relies on, so the install goes on and says so.
-            if (error != ERROR_INVALID_LEVEL) {
-                std::printf("Could not set the delayed automatic start. Error code: %d\n",
-                            static_cast<int>(error));
-                return error ? error : ERROR_GEN_FAILURE;
-            }
-            std::printf("This system has no delayed automatic start; the service starts with "
-                        "the other automatic services.\n");
-        }
-    }
-    if (restartDelay > 0) {
-        const int reset = getConfigInt(Key::FailureResetPeriod);
-        // One action: the system repeats the last action for every further failure.
-        SC_ACTION action{SC_ACTION_RESTART, static_cast<DWORD>(restartDelay)};
-        SERVICE_FAILURE_ACTIONSW actions{};
-        actions.dwResetPeriod = reset > 0 ? static_cast<DWORD>(reset) : DefaultFailureResetSeconds;
-        actions.cActions = 1;
-        actions.lpsaActions = &action;
-        if (!change(service, SERVICE_CONFIG_FAILURE_ACTIONS, &actions)) {
-            const DWORD error = GetLastError();
-            std::printf("Could not register the failure actions. Error code: %d\n",
-                        static_cast<int>(error));
-            return error ? error : ERROR_GEN_FAILURE;
-        }
-    }
-    return 0;
-}
-
 std::optional<StopProgress> queryStopProgress(SC_HANDLE service) {
     SERVICE_STATUS status;
     if (!QueryServiceStatus(service, &status)) return std::nullopt;
-    return StopProgress{status.dwCurrentState, status.dwCheckPoint, status.dwWaitHint};
+    return StopProgress{status.dwCurrentState, status.dwCheckPoint, status.dwWaitHint,
+                        status.dwWin32ExitCode, status.dwServiceSpecificExitCode};
+}
+
+StopWaitHooks waitHooks(SC_HANDLE service) {
+    StopWaitHooks hooks;
+    hooks.queryStatus = [service] { return queryStopProgress(service); };
+    hooks.sleep = [](std::uint32_t milliseconds) { Sleep(milliseconds); };
+    hooks.tickCount = [] { return static_cast<std::uint32_t>(GetTickCount()); };
+    return hooks;
+}
+
+std::string exitMeaning(const StopProgress& status) {
+    const DWORD win32 = status.win32ExitCode;
+    return serviceExitMeaning(
+        win32, status.specificExitCode,
+        win32 && win32 != ErrorServiceSpecific ? systemErrorText(win32) : std::string());
+}
+
+// Where the program's output goes, as far as the configuration says without running it: a
+// file name that needs the program's own variables is shown as configured.
+std::vector<std::string> configuredOutputFiles() {
+    std::vector<std::string> files;
+    for (const auto& [pass, file] : {std::pair{Key::PassStdOutFile, Key::StdOutFile},
+                                     std::pair{Key::PassStdErrFile, Key::StdErrFile}}) {
+        const std::string& name = getConfigString(file);
+        if (getConfigInt(pass) == 0 || name.empty()) continue;
+        const bool plain = name.find('%') == std::string::npos &&
+                           name.find("${") == std::string::npos && !name.starts_with('$');
+        std::string shown = plain ? normalizePath(name, true) : name;
+        if (files.empty() || files.back() != shown) files.push_back(std::move(shown));
+    }
+    return files;
+}
+
+// After the manager took the start: the service must reach running and stay there for the
+// settling time, or the command fails with what the service's exit codes say.
+int awaitRunningService(SC_HANDLE service) {
+    std::fflush(stdout);  // the wait takes a few seconds: show what is going on
+    const auto status = waitForStartSettled(waitHooks(service), StartSettleMs, StartLimitMs);
+    if (!status) {
+        printControlFailure("query", GetLastError());
+        return CommandExit::Failed;
+    }
+    if (status->state == SERVICE_RUNNING) {
+        std::printf("Service '%s' is running.\n", name());
+        return CommandExit::Done;
+    }
+    if (status->state == SERVICE_STOPPED) {
+        const std::string log =
+            getConfigInt(Key::DiagnosticLog) != 0 ? diagnosticLogPath() : std::string();
+        std::printf("%s\n", startFailureLine(serviceName(), exitMeaning(*status),
+                                             configuredOutputFiles(), log)
+                                .c_str());
+        return CommandExit::Failed;
+    }
+    std::printf("Service '%s' did not report running within %u s.\n", name(),
+                static_cast<unsigned>(StartLimitMs / 1000));
+    return CommandExit::Failed;
 }
 
 DWORD currentState(SC_HANDLE service) {
@@ -125,48 +105,32 @@ std::optional<std::string> buildDependencyList() {
     return makeDependencyList(getConfigString(Key::Dependencies));
 }
 
-int installService(int startType, bool interactive) {
+int installService(int startType, bool interactive, bool waitForStart) {
     // Checked before the old service is touched: a configuration that cannot be installed
     // must not remove the one that runs.
-    const std::string configuredAccount = getConfigString(Key::ServiceAccount);
-    const auto account = parseServiceAccount(configuredAccount);
-    if (!account) {
-        std::printf("Could not create service: the account '%s' cannot be used (%.*s).\n",
-                    configuredAccount.c_str(), static_cast<int>(AcceptedServiceAccounts.size()),
-                    AcceptedServiceAccounts.data());
-        return CommandExit::Failed;
-    }
+    const auto registration = readServiceRegistration(startType, interactive);
+    if (!registration) return CommandExit::Failed;
+    const bool wasRunning = serviceIsRunning();
     uninstallService(false);
 
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
-        std::printf("Could not open SCManager.\n");
+        printControlFailure("create", GetLastError());
         return CommandExit::Failed;
     }
-    // Created through the wide call, with the texts converted exactly as the ANSI call
-    // would convert them: Wine's ANSI call keeps only the first name of a dependency list.
     const std::u16string wideName = toWide(serviceName(), CP_ACP);
-    const std::u16string imagePath = toWide(imagePathForService(), fileApiCodePage());
-    const auto dependencies = buildDependencyList();
-    const std::u16string wideDependencies = dependencies ? toWide(*dependencies, CP_ACP) : u"";
     // No password ever: only accounts the system manages itself are accepted.
-    const std::u16string wideAccount = toWide(account->name, CP_ACP);
-    // Only the local system account may interact with the desktop; the system refuses the
-    // flag for any other account, so an account of its own makes the service non-interactive.
-    const bool mayInteract = interactive && account->name.empty();
-    const DWORD type =
-        SERVICE_WIN32_OWN_PROCESS | (mayInteract ? SERVICE_INTERACTIVE_PROCESS : 0);
     UniqueService service(CreateServiceW(
-        manager.get(), wideChars(wideName), wideChars(wideName), SERVICE_ALL_ACCESS, type,
-        static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, wideChars(imagePath), nullptr,
-        nullptr, dependencies ? wideChars(wideDependencies) : nullptr,
-        account->name.empty() ? nullptr : wideChars(wideAccount), nullptr));
+        manager.get(), wideChars(wideName), wideChars(wideName), SERVICE_ALL_ACCESS,
+        registration->type, registration->startType, SERVICE_ERROR_NORMAL,
+        wideChars(registration->imagePath), nullptr, nullptr,
+        registration->dependencies ? wideChars(*registration->dependencies) : nullptr,
+        registration->account.empty() ? nullptr : wideChars(registration->account), nullptr));
     if (!service) {
-        std::printf("Could not create service.\n");
+        printControlFailure("create", GetLastError());
         return CommandExit::Failed;
     }
-    setServiceDescription(service.get());
-    if (applyInstallOptions(service.get(), startType) != 0) {
+    if (applyExtraSettings(service.get(), registration->startType, false) != 0) {
         // All or nothing: a service without the recovery the operator asked for would
         // look installed and fail them later.
         DeleteService(service.get());
@@ -177,20 +141,28 @@ int installService(int startType, bool interactive) {
     if (!registerEventSource(serviceName()))
         std::printf("Could not register the event log source.\n");
     std::printf("Installed service '%s'.\n", name());
-    return CommandExit::Done;
+    if (!wasRunning) return CommandExit::Done;
+    // Whoever installs over a running service wants it running again, on the new settings.
+    std::printf("Service '%s' was running: starting it again.\n", name());
+    return startInstalledService(waitForStart);
+}
+
+bool serviceIsRunning() {
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueService service(manager ? OpenServiceA(manager.get(), name(), SERVICE_QUERY_STATUS)
+                                  : nullptr);
+    if (!service) return false;
+    const DWORD state = currentState(service.get());
+    return state == SERVICE_RUNNING || state == SERVICE_START_PENDING;
 }
 
 int uninstallService(bool verbose) {
     stopInstalledService(false);
 
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) {
-        if (verbose) std::printf("Could not open SCManager.\n");
-        return CommandExit::Failed;
-    }
-    UniqueService service(OpenServiceA(manager.get(), name(), DELETE));
+    UniqueService service(manager ? OpenServiceA(manager.get(), name(), DELETE) : nullptr);
     if (!service || !DeleteService(service.get())) {
-        if (verbose) std::printf("Could not delete service.\n");
+        if (verbose) printControlFailure("remove", GetLastError());
         return CommandExit::Failed;
     }
     removeEventSource(serviceName());
@@ -198,18 +170,20 @@ int uninstallService(bool verbose) {
     return CommandExit::Done;
 }
 
-int startInstalledService() {
+int startInstalledService(bool waitForStart) {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        std::printf("Could not open SCManager.\n");
+    UniqueService service(
+        manager ? OpenServiceA(manager.get(), name(), SERVICE_START | SERVICE_QUERY_STATUS)
+                : nullptr);
+    if (!service) {
+        printControlFailure("start", GetLastError());
         return CommandExit::Failed;
     }
-    UniqueService service(
-        OpenServiceA(manager.get(), name(), SERVICE_START | SERVICE_QUERY_STATUS));
-    if (service && StartServiceA(service.get(), 0, nullptr)) {
+    const auto started = [&] {
         std::printf("Starting service '%s'.\n", name());
-        return CommandExit::Done;
-    }
+        return waitForStart ? awaitRunningService(service.get()) : CommandExit::Done;
+    };
+    if (StartServiceA(service.get(), 0, nullptr)) return started();
     DWORD error = GetLastError();
     // A service that is still stopping counts as running for the manager; calling that
     // "already running" would be wrong, since it ends stopped. Wait for the stop, then start.
@@ -221,30 +195,24 @@ int startInstalledService() {
             std::printf("Could not start service: it is still stopping.\n");
             return CommandExit::Failed;
         }
-        if (StartServiceA(service.get(), 0, nullptr)) {
-            std::printf("Starting service '%s'.\n", name());
-            return CommandExit::Done;
-        }
+        if (StartServiceA(service.get(), 0, nullptr)) return started();
         error = GetLastError();
     }
     if (error == ERROR_SERVICE_ALREADY_RUNNING) {
         std::printf("Service is already running.\n");
         return CommandExit::Done;
     }
-    std::printf("Could not start service. Error code: %d\n", static_cast<int>(error));
+    printControlFailure("start", error);
     return CommandExit::Failed;
 }
 
 int stopInstalledService(bool verbose) {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        if (verbose) std::printf("Could not open SCManager.\n");
-        return CommandExit::Failed;
-    }
     UniqueService service(
-        OpenServiceA(manager.get(), name(), SERVICE_STOP | SERVICE_QUERY_STATUS));
+        manager ? OpenServiceA(manager.get(), name(), SERVICE_STOP | SERVICE_QUERY_STATUS)
+                : nullptr);
     if (!service) {
-        if (verbose) std::printf("Could not stop service.\n");
+        if (verbose) printControlFailure("stop", GetLastError());
         return CommandExit::Failed;
     }
     SERVICE_STATUS status;
@@ -265,33 +233,31 @@ int stopInstalledService(bool verbose) {
         std::printf("Service is already stopped.\n");
         return CommandExit::Done;
     }
-    if (verbose) std::printf("Could not stop service.\n");
+    if (verbose) printControlFailure("stop", error);
     return CommandExit::Failed;
 }
 
-bool waitForServiceStop(SC_HANDLE service) {
-    StopWaitHooks hooks;
-    hooks.queryStatus = [service] { return queryStopProgress(service); };
-    hooks.sleep = [](std::uint32_t milliseconds) { Sleep(milliseconds); };
-    hooks.tickCount = [] { return static_cast<std::uint32_t>(GetTickCount()); };
-    return waitForStopState(hooks);
-}
+bool waitForServiceStop(SC_HANDLE service) { return waitForStopState(waitHooks(service)); }
 
 int queryServiceState() {
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        std::printf("Could not open SCManager.\n");
-        return CommandExit::Failed;
-    }
     UniqueService service(
-        OpenServiceA(manager.get(), name(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
-    SERVICE_STATUS status;
-    if (!service || !QueryServiceStatus(service.get(), &status)) {
-        std::printf("Could not get status.\n");
+        manager ? OpenServiceA(manager.get(), name(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS)
+                : nullptr);
+    const auto status = service ? queryStopProgress(service.get()) : std::nullopt;
+    if (!status) {
+        printControlFailure("query", GetLastError());
         return CommandExit::Failed;
     }
-    const bool running = status.dwCurrentState == SERVICE_RUNNING;
+    const bool running = status->state == SERVICE_RUNNING;
     std::printf(running ? "Running.\n" : "Not running.\n");
+    // A service that stopped on its own says why; a clean stop has nothing to add.
+    // A service that never ran since the system started has nothing to tell either.
+    if (status->state == SERVICE_STOPPED && status->win32ExitCode != 0 &&
+        status->win32ExitCode != ERROR_SERVICE_NEVER_STARTED)
+        std::printf("Stopped: %s.\n", exitMeaning(*status).c_str());
+    if (getConfigInt(Key::DiagnosticLog) != 0)
+        std::printf("Diagnostic log: %s.\n", diagnosticLogPath().c_str());
 
     // 8 KB holds any ordinary configuration; a larger one (long path, many dependencies)
     // is read again at the size the manager asks for rather than reported as a failure.

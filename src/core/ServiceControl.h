@@ -18,13 +18,19 @@ inline constexpr int NotRunning = 3;  // status only: the service exists but is 
 
 // startType: SERVICE_AUTO_START (2) or SERVICE_DEMAND_START (3). An existing service of
 // the same name is stopped and deleted first, unless the configured account cannot be
-// used. Registers the account, delayed start and failure actions when configured.
-int installService(int startType, bool interactive);
+// used. Registers the account, delayed start and failure actions when configured. A
+// service that was running is started again (waiting for it as /start does, unless
+// waitForStart is false).
+int installService(int startType, bool interactive, bool waitForStart);
+// True when the service is running or starting.
+bool serviceIsRunning();
 // Stops the service first. Failure lines only when verbose.
 int uninstallService(bool verbose);
 // Done also when the service is already running. A service still stopping is waited for
-// (as long as its stop makes progress) and then started.
-int startInstalledService();
+// (as long as its stop makes progress) and then started. With waitForStart, Done only once
+// the service has stayed running for the settling time; a service that stopped meanwhile
+// is Failed, with a line that says why and where its output went.
+int startInstalledService(bool waitForStart);
 // Done also when the service is already stopped or the wait for the stop gave up. A stop
 // already under way is waited for like one this command asked for.
 int stopInstalledService(bool verbose);

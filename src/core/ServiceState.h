@@ -51,8 +51,9 @@ public:
     // "stop pending". A shutdown also advances the check point.
     bool requestStop(bool shutdown);
 
-    // The child ended. True when the service is to be reported stopped: the child ended
-    // with 0, or a stop or shutdown had been requested. Exit codes stay 0.
+    // The child ended and is not restarted: stopped. True unless stopped was reported
+    // before. A child that ended with an error on its own leaves its exit code as the
+    // service-specific one; after a stop or shutdown request both codes stay 0.
     bool childEnded(std::uint32_t exitCode);
 
     // The child never ran: stopped, with the service-specific error code.

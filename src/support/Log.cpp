@@ -153,6 +153,24 @@ void logError(const char* format, ...) {
     va_end(args);
 }
 
+bool switchLogOn(const std::string& path) {
+    LogState& log = state();
+    LogLockGuard guard(log.lock);
+    if (log.file) std::fclose(log.file);
+    log.file = std::fopen(path.c_str(), "a");
+    if (!log.file) {
+        log.file = nullptr;
+        return false;
+    }
+    log.decided = true;
+    log.path = path;
+    writeHeader(log.file);
+    std::fprintf(log.file, "log file %s\n", path.c_str());
+    std::fclose(log.file);
+    log.file = nullptr;
+    return true;
+}
+
 std::optional<std::string> getLogFilePath() {
     LogState& log = state();
     LogLockGuard guard(log.lock);

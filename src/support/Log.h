@@ -20,4 +20,10 @@ void logError(const char* format, ...) KARVO_LOG_FORMAT(1, 2);
 // The log file's path, or nothing when logging is off.
 std::optional<std::string> getLogFilePath();
 
+// Turns the log on for the rest of this process, appending to `path`: a service's own
+// setting, which needs no variable in the system environment and so no restart of the
+// machine. Its first line says where the log is. False when the file cannot be opened
+// (the log then stays as it was).
+bool switchLogOn(const std::string& path);
+
 }  // namespace karvo

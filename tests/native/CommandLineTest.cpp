@@ -65,8 +65,16 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
          Command::Install, false, "X"},
         {"switch after the name is part of it", "/install My Service non-interactive",
          Command::Install, true, "My Service non-interactive"},
-        {"name keeps quotes and inner blanks", "/stop \"My  Service\"", Command::Stop, true,
-         "\"My  Service\""},
+        {"quotes around the name are removed, inner blanks kept", "/stop \"My  Service\"",
+         Command::Stop, true, "My  Service"},
+        {"a quote inside the name stays", "/stop My \"Service\"", Command::Stop, true,
+         "My \"Service\""},
+        {"a lone quote stays", "/stop \"", Command::Stop, true, "\""},
+        {"help words", "/?", Command::Help, true, std::nullopt},
+        {"help after two dashes", "--help", Command::Help, true, std::nullopt},
+        {"help in one letter", "-h", Command::Help, true, std::nullopt},
+        {"run", "/run", Command::Run, true, std::nullopt},
+        {"update with a quoted name", "/update \"A B\"", Command::Update, true, "A B"},
         {"second blank starts the name", "/stop  X", Command::Stop, true, " X"},
         {"switch glued to text is a name", "/install non-interactiveX", Command::Install, true,
          "non-interactiveX"},
@@ -74,14 +82,37 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
          "Non-interactive"},
         {"unknown word still takes the name", "/frobnicate Y", Command::None, true, "Y"},
         {"tab does not end the word", "/status\tX", Command::None, true, std::nullopt},
-        {"tab after the switch separates", "/status non-interactive\tName", Command::Status,
-         false, "Name"},
+        {"tab after the switch separates", "/status non-interactive\tName", Command::Status, false,
+         "Name"},
         {"tab between repeated switches", "/install non-interactive\tnon-interactive X",
          Command::Install, false, "X"},
     };
     for (const auto& row : rows) {
         const ParsedCommand parsed = parseCommandTail(row.tail);
         EXPECT_EQ(parsed.command, row.command) << row.name;
+        EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
+        EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
+    }
+}
+
+TEST(CommandLine, NoWaitSwitch) {
+    struct Row {
+        const char* name;
+        const char* tail;
+        bool waitForStart;
+        bool interactive;
+        std::optional<std::string> serviceName;
+    } rows[] = {
+        {"start waits by default", "/start", true, true, std::nullopt},
+        {"nowait", "/start nowait", false, true, std::nullopt},
+        {"nowait then a name", "/start nowait My Service", false, true, "My Service"},
+        {"both switches in either order", "/install nowait non-interactive X", false, false, "X"},
+        {"nowait after the name is part of it", "/start X nowait", true, true, "X nowait"},
+        {"nowait glued to text is a name", "/start nowaitX", true, true, "nowaitX"},
+    };
+    for (const auto& row : rows) {
+        const ParsedCommand parsed = parseCommandTail(row.tail);
+        EXPECT_EQ(parsed.waitForStart, row.waitForStart) << row.name;
         EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
         EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
     }

@@ -147,7 +147,16 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"NoAccountNoKey", "", Key::ServiceAccount, std::nullopt},
         FormCase{"OutputKeepAtLeastOne", "output_keep = 1", Key::OutputKeep, "1"},
         FormCase{"ResetPeriodZeroMeansDefault", "failure_reset_period = 0", Key::FailureResetPeriod,
-                 "0"}),
+                 "0"},
+        FormCase{"EnvironmentTableInWrittenOrder",
+                 "[environment]\nZED = '1'\nALPHA = '%KARVO_EXEDIR%x'\nMID = ''", Key::Environment,
+                 "ZED=1\nALPHA=%KARVO_EXEDIR%x\nMID="},
+        FormCase{"EnvironmentListAsInspectPrintsIt", "environment = ['A=1', 'B=x=y']",
+                 Key::Environment, "A=1\nB=x=y"},
+        FormCase{"NoEnvironmentNoKey", "", Key::Environment, std::nullopt},
+        FormCase{"ServiceNameArgumentOff", "service_name_argument = false",
+                 Key::ServiceNameArgument, "0"},
+        FormCase{"OwnDiagnosticLog", "log = true", Key::DiagnosticLog, "1"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PackValueForms, WideTextsBecomeUtf16) {
@@ -398,7 +407,14 @@ INSTANTIATE_TEST_SUITE_P(
             "DurationThatIsNoWholeNumberOfItsUnit", "stop_timeout = '1500ms'",
             "stop_timeout = '1500ms' is not a number; it must be a whole number of seconds, or a "
             "duration with its unit: ms, s, m or h"},
-        RefusalCase{"UnitOnASettingThatIsNoDuration", "output_max_size = '1m'", "is not a number"}),
+        RefusalCase{"UnitOnASettingThatIsNoDuration", "output_max_size = '1m'", "is not a number"},
+        RefusalCase{"EnvironmentNameWithEquals", "[environment]\n'A=B' = 'x'",
+                    "environment.A=B: a variable's name holds no '='"},
+        RefusalCase{"EnvironmentValueNotText", "[environment]\nA = 1", "bad.toml:2:"},
+        RefusalCase{"EnvironmentValueWithLineBreak", "[environment]\nA = \"x\\ny\"",
+                    "environment.A holds a line break"},
+        RefusalCase{"EnvironmentListEntryWithoutName", "environment = ['=x']",
+                    "environment entry '=x' needs the form NAME=value"}),
     [](const auto& info) { return info.param.name; });
 
 struct WarningCase {

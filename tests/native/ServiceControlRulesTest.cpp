@@ -96,3 +96,84 @@ TEST(ServiceControlRules, StopWait) {
         EXPECT_EQ(service.sleeps, row.sleeps) << row.name;
     }
 }
+
+TEST(ServiceControlRules, StartWait) {
+    const StopProgress StartPending{ServiceStateStartPending, 0, 0};
+    const StopProgress Failed{ServiceStateStopped, 0, 0, 1066, 3};
+    struct Row {
+        const char* name;
+        std::vector<std::optional<StopProgress>> script;
+        std::optional<std::uint32_t> endState;  // nothing: the query failed
+        int sleeps;
+    } rows[] = {
+        // 1000 ms of settling at 250 ms a poll: four polls after the first.
+        {"running throughout settles", {Running}, ServiceStateRunning, 4},
+        {"dies during the settling", {Running, Running, Failed}, ServiceStateStopped, 2},
+        {"stopped at once", {Failed}, ServiceStateStopped, 0},
+        {"start pending, then running settles",
+         {StartPending, StartPending, Running},
+         ServiceStateRunning,
+         6},
+        {"never reaches running gives up at the limit",
+         {StartPending},
+         ServiceStateStartPending,
+         8},
+        {"a stop under way restarts the settling",
+         {Running, Running, pending(0), Running},
+         ServiceStateRunning,
+         7},
+        {"query fails", {Running, std::nullopt}, std::nullopt, 1},
+    };
+    for (const auto& row : rows) {
+        ScriptedService service{row.script};
+        const auto status = waitForStartSettled(service.hooks(), 1000, 2000);
+        ASSERT_EQ(status.has_value(), row.endState.has_value()) << row.name;
+        if (status) {
+            EXPECT_EQ(status->state, *row.endState) << row.name;
+        }
+        EXPECT_EQ(service.sleeps, row.sleeps) << row.name;
+    }
+}
+
+TEST(ServiceControlRules, FailureLines) {
+    struct Row {
+        const char* name;
+        std::uint32_t error;
+        const char* systemText;
+        const char* line;
+    } rows[] = {
+        {"not installed says so in words", 1060, "The specified service does not exist.\r\n",
+         "Service 'Acme' is not installed."},
+        {"access denied says what to do", 5, "Access is denied.\r\n",
+         "Access is denied: run this from an elevated prompt."},
+        {"anything else: the system's text beside the code", 1058,
+         "The service cannot be started.\r\n",
+         "Could not start service 'Acme': The service cannot be started (error 1058)."},
+        {"no system text: the code alone", 77777, "",
+         "Could not start service 'Acme': error 77777."},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(controlFailureLine("start", "Acme", row.error, row.systemText), row.line)
+            << row.name;
+}
+
+TEST(ServiceControlRules, ExitMeanings) {
+    struct Row {
+        const char* name;
+        std::uint32_t win32;
+        std::uint32_t specific;
+        const char* systemText;
+        const char* meaning;
+    } rows[] = {
+        {"program's own exit code", 1066, 3, "", "the program ended with exit code 3"},
+        {"program's negative exit code reads signed", 1066, 0xFFFFFFFFu, "",
+         "the program ended with exit code -1"},
+        {"the service process's own code", 1066, 5005, "",
+         "exit code 5005: the program failed too often and is not restarted again"},
+        {"a system code with its text", 1067, 0, "The process terminated unexpectedly.\r\n",
+         "exit code 1067: The process terminated unexpectedly"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(serviceExitMeaning(row.win32, row.specific, row.systemText), row.meaning)
+            << row.name;
+}

@@ -34,10 +34,9 @@ TEST(ServiceState, Transitions) {
         const char* name;
         std::vector<std::pair<Step, Expect>> steps;
     } rows[] = {
-        {"child ends with 0 on its own: stopped",
-         {{Step::ChildEnds0, {true, 1, 0}}}},
-        {"child ends with 1 on its own: no stopped report, still running",
-         {{Step::ChildEnds1, {false, 4, 0}}}},
+        {"child ends with 0 on its own: stopped", {{Step::ChildEnds0, {true, 1, 0}}}},
+        {"child ends with 1 on its own: stopped, so the manager sees the failure",
+         {{Step::ChildEnds1, {true, 1, 0}}}},
         {"stop then child ends with 1: stopped anyway",
          {{Step::Stop, {true, 3, 0}}, {Step::ChildEnds1, {true, 1, 0}}}},
         {"shutdown raises the check point",
@@ -76,14 +75,19 @@ TEST(ServiceState, Transitions) {
 TEST(ServiceState, ExitCodes) {
     struct Row {
         const char* name;
-        std::uint32_t failure;  // 0: the child ran and ended after a stop
+        std::uint32_t failure;  // 0: the child ran and ended with childExit
+        bool stopFirst;
+        std::uint32_t childExit;
         std::uint32_t win32;
         std::uint32_t specific;
     } rows[] = {
-        {"stopped after a request keeps both codes 0", 0, 0, 0},
-        {"child start failure", SupervisorFailure::ChildStart, 1066, 5000},
-        {"pipe failure", SupervisorFailure::Pipes, 1066, 5001},
-        {"command line too long", SupervisorFailure::CommandLineTooLong, 1066, 5002},
+        {"stopped after a request keeps both codes 0", 0, true, 3, 0, 0},
+        {"program ending with 0 on its own keeps both codes 0", 0, false, 0, 0, 0},
+        {"program failing on its own carries its exit code", 0, false, 3, 1066, 3},
+        {"negative exit code is carried bit for bit", 0, false, 0xFFFFFFFFu, 1066, 0xFFFFFFFFu},
+        {"child start failure", SupervisorFailure::ChildStart, false, 0, 1066, 5000},
+        {"pipe failure", SupervisorFailure::Pipes, false, 0, 1066, 5001},
+        {"command line too long", SupervisorFailure::CommandLineTooLong, false, 0, 1066, 5002},
     };
     for (const auto& row : rows) {
         ServiceStatusRecord record;
@@ -91,8 +95,8 @@ TEST(ServiceState, ExitCodes) {
         if (row.failure) {
             record.failedToStart(row.failure);
         } else {
-            record.requestStop(false);
-            record.childEnded(3);
+            if (row.stopFirst) record.requestStop(false);
+            record.childEnded(row.childExit);
         }
         const auto fields = record.fields();
         EXPECT_EQ(fields[1], 1u) << row.name;

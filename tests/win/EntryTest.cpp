@@ -56,12 +56,14 @@ LoggedRun runLogged(const std::string& dirName, std::map<ConfigKey, std::string>
 
 }  // namespace
 
-TEST(Entry, DispatcherRefusalFromAConsoleIsNoFailure) {
-    // Started from a console, the dispatcher refuses (1063) after Wine's own wait.
+TEST(Entry, DispatcherRefusalFromAConsoleShowsTheUsage) {
+    // Started from a console, the dispatcher refuses (1063) after Wine's own wait: only then
+    // is it known that a person, not the manager, ran the program without a word.
     const auto result = runLogged("dispatch", {{Key::ServiceName, uniqueName("KarvoRole")}}, "");
     ASSERT_FALSE(result.run.timedOut);
-    EXPECT_EQ(result.run.exitCode, 0u);
+    EXPECT_EQ(result.run.exitCode, 2u);
     EXPECT_EQ(result.run.out, "");
+    EXPECT_EQ(result.run.err.rfind("Usage: svc.exe /COMMAND", 0), 0u) << result.run.err;
     EXPECT_TRUE(hasLine(result.log, "calling StartServiceCtrlDispatcher"));
     EXPECT_TRUE(hasLine(result.log, "StartServiceCtrlDispatcher failed with error 1063"));
     EXPECT_TRUE(hasLine(result.log, "StartServiceCtrlDispatcher returned"));
@@ -93,7 +95,7 @@ TEST(Entry, RoleFollowsTheCommandLine) {
             << row.name << "\n" << result.log;
         EXPECT_EQ(result.run.out, "") << row.name;
         if (row.role == Role::ServiceProcess) {
-            EXPECT_TRUE(result.run.timedOut || result.run.exitCode == 0) << row.name;
+            EXPECT_TRUE(result.run.timedOut || result.run.exitCode == 2) << row.name;
             EXPECT_TRUE(hasLine(result.log, "calling StartServiceCtrlDispatcher")) << row.name;
             EXPECT_FALSE(contains(result.log, "registering ConsoleCtrlHandler")) << row.name;
         } else {
@@ -146,7 +148,9 @@ TEST(Entry, LongestServiceNameIsAccepted) {
     // 8,191 characters fit; the manager then refuses a name that long by its own rules.
     const auto result = runLogged("longname", {}, "/status " + std::string(8191, 'n'));
     EXPECT_EQ(result.run.exitCode, 1u);
-    EXPECT_EQ(lines(result.run.out), std::vector<std::string>{"Could not get status."});
+    const auto out = lines(result.run.out);
+    ASSERT_EQ(out.size(), 1u) << result.run.out;
+    EXPECT_EQ(out[0], "Service '" + std::string(8191, 'n') + "' is not installed.");
     EXPECT_EQ(result.run.err, "");
 }
 

@@ -88,7 +88,7 @@ std::optional<Registration> registration(const std::string& name) {
                                      reinterpret_cast<BYTE*>(descriptionBuffer.data()),
                                      8192 * 8, &needed)) {
                 auto* text = reinterpret_cast<SERVICE_DESCRIPTIONW*>(descriptionBuffer.data());
-                r.description = fromWideChars(text->lpDescription);
+                if (text->lpDescription) r.description = fromWideChars(text->lpDescription);
             }
             result = r;
         }
@@ -262,17 +262,18 @@ TEST(ServiceControl, CommandsOnAMissingService) {
         DWORD exitCode;
         Lines out;
     } rows[] = {
-        {"start", "/start", 1, {"Could not start service. Error code: 1060"}},
-        {"stop", "/stop", 1, {"Could not stop service."}},
-        {"status", "/status", 1, {"Could not get status."}},
-        {"uninstall", "/uninstall", 1, {"Could not delete service."}},
+        {"start", "/start", 1, {"Service '%s' is not installed."}},
+        {"stop", "/stop", 1, {"Service '%s' is not installed."}},
+        {"status", "/status", 1, {"Service '%s' is not installed."}},
+        {"uninstall", "/uninstall", 1, {"Service '%s' is not installed."}},
     };
     for (const auto& row : rows) {
-        Launcher launcher("missing", {{Key::ServiceName, uniqueName("KarvoMissing")}});
+        const std::string name = uniqueName("KarvoMissing");
+        Launcher launcher("missing", {{Key::ServiceName, name}});
         const auto run = launcher.run(row.tail);
         ASSERT_FALSE(run.timedOut) << row.name;
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name;
-        EXPECT_EQ(lines(run.out), row.out) << row.name;
+        EXPECT_EQ(lines(run.out), withName(row.out, name)) << row.name;
     }
 }
 
@@ -284,8 +285,8 @@ TEST(ServiceControl, InstallAndStartStartsEvenAfterAFailedInstall) {
     EXPECT_EQ(run.exitCode, 1u);
     const auto out = lines(run.out);
     ASSERT_EQ(out.size(), 2u) << run.out;
-    EXPECT_EQ(out[0], "Could not create service.");
-    EXPECT_EQ(out[1].rfind("Could not start service. Error code: ", 0), 0u) << out[1];
+    EXPECT_EQ(out[0].rfind("Could not create service '': ", 0), 0u) << out[0];
+    EXPECT_EQ(out[1].rfind("Could not start service '': ", 0), 0u) << out[1];
 }
 
 namespace {
@@ -363,34 +364,100 @@ TEST(ServiceControl, CommandsOnARunningService) {
         Lines out;  // "%s" stands for the service name
         DWORD stateAfter;
     } rows[] = {
-        {"status of an automatic service", "prompt", SERVICE_AUTO_START, false, "/status", 0,
-         {"Running.", "Auto-start."}, SERVICE_RUNNING},
-        {"status of a demand service", "prompt", SERVICE_DEMAND_START, false, "/status", 0,
-         {"Running."}, SERVICE_RUNNING},
-        {"status while stopping", "stuck", SERVICE_DEMAND_START, true, "/status", 3,
-         {"Not running."}, SERVICE_STOP_PENDING},
-        {"start", "prompt", SERVICE_DEMAND_START, false, "/start", 0,
-         {"Service is already running."}, SERVICE_RUNNING},
-        {"stop waits through the progress", "prompt", SERVICE_DEMAND_START, false, "/stop", 0,
-         {"Stopping service '%s'.", "Service stopped"}, SERVICE_STOPPED},
-        {"stop that outlasts the wait hint", "stuck", SERVICE_DEMAND_START, false, "/stop", 0,
-         {"Stopping service '%s'.", "Error while stopping service"}, SERVICE_STOP_PENDING},
-        {"install over it stops it first", "prompt", SERVICE_DEMAND_START, false,
-         "/install-demand", 0,
-         {"Stopping service '%s'.", "Service stopped", "Installed service '%s'."},
-         SERVICE_STOPPED},
-        {"uninstall stops it first", "prompt", SERVICE_DEMAND_START, false, "/uninstall", 0,
-         {"Stopping service '%s'.", "Service stopped", "Uninstalled service '%s'."}, 0},
-        // A stop already under way is not "already running" and not a failed stop.
-        {"start while stopping waits, then starts", "slow", SERVICE_DEMAND_START, true,
-         "/start", 0, {"Waiting for service '%s' to stop first.", "Starting service '%s'."},
+        {"status of an automatic service",
+         "prompt",
+         SERVICE_AUTO_START,
+         false,
+         "/status",
+         0,
+         {"Running.", "Auto-start."},
          SERVICE_RUNNING},
-        {"start while a stop outlasts its hint fails", "stuck", SERVICE_DEMAND_START, true,
-         "/start", 1,
-         {"Waiting for service '%s' to stop first.", "Could not start service: it is still stopping."},
+        {"status of a demand service",
+         "prompt",
+         SERVICE_DEMAND_START,
+         false,
+         "/status",
+         0,
+         {"Running."},
+         SERVICE_RUNNING},
+        {"status while stopping",
+         "stuck",
+         SERVICE_DEMAND_START,
+         true,
+         "/status",
+         3,
+         {"Not running."},
          SERVICE_STOP_PENDING},
-        {"stop while stopping waits for it", "slow", SERVICE_DEMAND_START, true, "/stop", 0,
-         {"Stopping service '%s'.", "Service stopped"}, SERVICE_STOPPED},
+        {"start",
+         "prompt",
+         SERVICE_DEMAND_START,
+         false,
+         "/start",
+         0,
+         {"Service is already running."},
+         SERVICE_RUNNING},
+        {"stop waits through the progress",
+         "prompt",
+         SERVICE_DEMAND_START,
+         false,
+         "/stop",
+         0,
+         {"Stopping service '%s'.", "Service stopped"},
+         SERVICE_STOPPED},
+        {"stop that outlasts the wait hint",
+         "stuck",
+         SERVICE_DEMAND_START,
+         false,
+         "/stop",
+         0,
+         {"Stopping service '%s'.", "Error while stopping service"},
+         SERVICE_STOP_PENDING},
+        // The stub is replaced by a launcher without a runtime, so the start is not waited
+        // for: what counts is that it is started again and says so.
+        {"install over it stops it first and starts it again",
+         "prompt",
+         SERVICE_DEMAND_START,
+         false,
+         "/install-demand nowait",
+         0,
+         {"Stopping service '%s'.", "Service stopped", "Installed service '%s'.",
+          "Service '%s' was running: starting it again.", "Starting service '%s'."},
+         0},
+        {"uninstall stops it first",
+         "prompt",
+         SERVICE_DEMAND_START,
+         false,
+         "/uninstall",
+         0,
+         {"Stopping service '%s'.", "Service stopped", "Uninstalled service '%s'."},
+         0},
+        // A stop already under way is not "already running" and not a failed stop.
+        {"start while stopping waits, then starts",
+         "slow",
+         SERVICE_DEMAND_START,
+         true,
+         "/start",
+         0,
+         {"Waiting for service '%s' to stop first.", "Starting service '%s'.",
+          "Service '%s' is running."},
+         SERVICE_RUNNING},
+        {"start while a stop outlasts its hint fails",
+         "stuck",
+         SERVICE_DEMAND_START,
+         true,
+         "/start",
+         1,
+         {"Waiting for service '%s' to stop first.",
+          "Could not start service: it is still stopping."},
+         SERVICE_STOP_PENDING},
+        {"stop while stopping waits for it",
+         "slow",
+         SERVICE_DEMAND_START,
+         true,
+         "/stop",
+         0,
+         {"Stopping service '%s'.", "Service stopped"},
+         SERVICE_STOPPED},
     };
     Launcher launcher("running", {{Key::ServiceName, uniqueName("KarvoUnused")}});
     for (const auto& row : rows) {
@@ -407,7 +474,7 @@ TEST(ServiceControl, CommandsOnARunningService) {
         EXPECT_EQ(lines(run.out), withName(row.out, name)) << row.name;
         if (row.stateAfter != 0) {
             EXPECT_TRUE(waitForState(name, row.stateAfter, 5000)) << row.name;
-        } else {
+        } else if (std::string(row.tail) == "/uninstall") {
             EXPECT_FALSE(registration(name).has_value()) << row.name;
         }
     }
@@ -423,7 +490,8 @@ TEST(ServiceControl, StartRunsAnInstalledService) {
     Launcher launcher("start", {{Key::ServiceName, name}});
     const auto run = launcher.run("/start");
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(lines(run.out), Lines{"Starting service '" + name + "'."});
+    EXPECT_EQ(lines(run.out),
+              (Lines{"Starting service '" + name + "'.", "Service '" + name + "' is running."}));
     EXPECT_TRUE(waitForState(name, SERVICE_RUNNING, 10000));
 }
 
@@ -590,4 +658,57 @@ TEST(ServiceControl, AccountThatNeedsAPasswordIsRefused) {
     const auto registered = registration(name);
     ASSERT_TRUE(registered.has_value());
     EXPECT_EQ(registered->startType, static_cast<DWORD>(SERVICE_DEMAND_START));
+}
+
+// A replaced executable's install-time settings reach the installed service in place.
+TEST(ServiceControl, UpdateAppliesTheSettingsInPlace) {
+    struct Row {
+        const char* name;
+        std::map<ConfigKey, std::string> before;
+        std::u16string descriptionBefore;
+        std::map<ConfigKey, std::string> after;
+        std::u16string descriptionAfter;
+        DWORD startType;
+        std::string dependencies;
+    } rows[] = {
+        {"new description and dependencies, automatic start",
+         {{Key::Dependencies, "RpcSs"}, {Key::LauncherType, "2"}},
+         u"Old text",
+         {{Key::Dependencies, "RpcSs,PlugPlay"}, {Key::LauncherType, "4"}},
+         u"New text",
+         SERVICE_AUTO_START,
+         "RpcSs\0PlugPlay"s},
+        {"settings no longer configured are cleared",
+         {{Key::Dependencies, "RpcSs"}, {Key::LauncherType, "4"}},
+         u"Old text",
+         {{Key::LauncherType, "2"}},
+         u"",
+         SERVICE_DEMAND_START,
+         ""},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoUpdate");
+        ServiceCleanup cleanup(name);
+        auto before = row.before;
+        before[Key::ServiceName] = name;
+        Launcher old("update", before, {{Key::Description, row.descriptionBefore}});
+        ASSERT_EQ(old.run("/install non-interactive").exitCode, 0u) << row.name;
+
+        auto after = row.after;
+        after[Key::ServiceName] = name;
+        Launcher replaced("update_new", after, {{Key::Description, row.descriptionAfter}});
+        const auto run = replaced.run("/update non-interactive");
+        ASSERT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, 0u) << row.name << "\n" << run.out;
+        EXPECT_EQ(lines(run.out).back(), "Updated service '" + name +
+                                             "'; a running service uses the new settings from "
+                                             "its next start.")
+            << row.name;
+        const auto registered = registration(name);
+        ASSERT_TRUE(registered) << row.name;
+        EXPECT_EQ(registered->description, row.descriptionAfter) << row.name;
+        EXPECT_EQ(registered->dependencies, row.dependencies) << row.name;
+        EXPECT_EQ(registered->startType, row.startType) << row.name;
+        EXPECT_EQ(registered->binaryPath, "\"" + replaced.exe + "\"") << row.name;
+    }
 }

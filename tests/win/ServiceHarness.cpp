@@ -115,7 +115,9 @@ InstalledService::InstalledService(const RuntimeLayout& layout, const std::strin
 }
 
 bool InstalledService::start(const std::string& mark, DWORD timeoutMs) {
-    const RunResult started = launcherCommand(layout_, "/start");
+    // Without the settling wait: the caller waits for its own mark, and a program meant
+    // to end at once must not fail the start.
+    const RunResult started = launcherCommand(layout_, "/start nowait");
     if (started.exitCode != 0) {
         std::fprintf(stderr, "/start of %s ended with %lu:\n%s%s", name_.c_str(),
                      static_cast<unsigned long>(started.exitCode), started.out.c_str(),

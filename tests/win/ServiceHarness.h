@@ -51,7 +51,7 @@ public:
     InstalledService& operator=(const InstalledService&) = delete;
 
     const RunResult& installResult() const { return install_; }
-    // Starts the service with "/start" and waits until the stand-in runtime records `mark`
+    // Starts the service with "/start nowait" and waits until the stand-in runtime records `mark`
     // ("param count": the program's main was entered). The service process and the program
     // are ended with the service if they outlive the test. False when the start fails or
     // the mark does not come in time.

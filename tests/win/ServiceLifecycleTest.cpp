@@ -179,7 +179,7 @@ TEST(HostTempDirectories, StartStopCyclesLeaveOnlyRunningHostsDirectories) {
     InstalledService keeperService(keeper, keeperName);
     InstalledService cyclerService(cycler, cyclerName);
 
-    ASSERT_EQ(launcherCommand(keeper, "/start").exitCode, 0u);
+    ASSERT_EQ(launcherCommand(keeper, "/start nowait").exitCode, 0u);
     ASSERT_TRUE(keeper.waitForRecord("param count", 20000));
     if (const auto status = queryService(keeperName)) keeperService.watch(status->dwProcessId);
     const auto keeperDirs = hostTempDirs(keeper);
@@ -187,7 +187,7 @@ TEST(HostTempDirectories, StartStopCyclesLeaveOnlyRunningHostsDirectories) {
     const std::string keeperDir = keeperDirs[0];
 
     for (int cycle = 1; cycle <= Cycles; ++cycle) {
-        ASSERT_EQ(launcherCommand(cycler, "/start").exitCode, 0u) << "cycle " << cycle;
+        ASSERT_EQ(launcherCommand(cycler, "/start nowait").exitCode, 0u) << "cycle " << cycle;
         const ULONGLONG end = GetTickCount64() + 20000;
         while (runs(cycler) < static_cast<std::size_t>(cycle) && GetTickCount64() < end) Sleep(50);
         ASSERT_EQ(runs(cycler), static_cast<std::size_t>(cycle));

@@ -180,7 +180,8 @@ RunResult runProcess(const std::string& commandLine, const RunOptions& options) 
     std::string mutableLine = commandLine;
     std::string environment = environmentBlock(options);
     const BOOL started = CreateProcessA(
-        nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, environment.data(),
+        nullptr, mutableLine.data(), nullptr, nullptr, TRUE, options.creationFlags,
+        environment.data(),
         options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
         &process);
     CloseHandle(outWrite);
@@ -203,6 +204,7 @@ RunResult runProcess(const std::string& commandLine, const RunOptions& options) 
                   nullptr);
     }
     CloseHandle(inWrite);
+    if (options.whileRunning) options.whileRunning(process.dwProcessId);
     if (WaitForSingleObject(process.hProcess, options.timeoutMs) == WAIT_TIMEOUT) {
         result.timedOut = true;
         TerminateProcess(process.hProcess, 99);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -60,6 +61,10 @@ struct RunOptions {
     std::vector<std::string> unsetEnvironment;
     std::string input;                                // written to standard input, then closed
     std::string workingDirectory;
+    DWORD creationFlags = 0;  // added to CreateProcess's flags
+    // Called with the process's id once it runs, before the wait for its end (which the
+    // time limit still bounds): a test acts on the running process here.
+    std::function<void(DWORD processId)> whileRunning;
 };
 
 // Runs a command line, captures both streams, kills it when the time limit passes.

@@ -15,6 +15,7 @@
 #include "PackValues.h"
 #include "TomlNesting.h"
 #include "WindowsText.h"
+#include "config/EnvironmentEntries.h"
 #include "support/TextLimits.h"
 
 namespace karvo::pack {
@@ -88,6 +89,8 @@ public:
             else if (name == "raw") readRaw(tableOf(value, "[raw]", source_));
             else if (name == "localized") readLocalized(value);
             else if (name == "include") readIncludes(value);
+            else if (name == "environment" && value.is_table())
+                readEnvironment(*value.as_table());
             else if (name == WriteDefaultsSetting)
                 writeDefaults = switchValue(name, value);
             else if (name == AddRuntimeJarSetting)
@@ -185,6 +188,35 @@ private:
         } else {
             texts_[info.number] = narrowValue(value, rulesFor(info, label), source_);
         }
+    }
+
+    // [environment]: NAME = "value" pairs, kept in the order written, which is the order the
+    // launcher sets them in. The list form (environment = ["NAME=value", ...]) is what
+    // inspect prints; both become the same key.
+    void readEnvironment(const toml::table& table) {
+        // The table keeps its keys sorted; the file's order is where each value stands.
+        std::vector<std::pair<std::string, const toml::node*>> written;
+        for (const auto& [key, value] : table) written.emplace_back(std::string(key.str()), &value);
+        std::stable_sort(written.begin(), written.end(), [](const auto& a, const auto& b) {
+            const auto& x = a.second->source().begin;
+            const auto& y = b.second->source().begin;
+            return x.line != y.line ? x.line < y.line : x.column < y.column;
+        });
+        std::string joined;
+        for (const auto& [name, node] : written) {
+            const toml::node& value = *node;
+            const std::string label = "environment." + name;
+            if (name.empty() || name.find('=') != std::string::npos || name.starts_with('='))
+                refuse(value, source_, label + ": a variable's name holds no '=' and is not empty");
+            if (!value.is_string())
+                refuse(value, source_, label + " must be a string (the variable's value)");
+            const std::string text = narrowString(value, label, MaxTextLength, source_);
+            if (text.find('\n') != std::string::npos || text.find('\r') != std::string::npos)
+                refuse(value, source_, label + " holds a line break; a variable's value cannot");
+            if (!joined.empty()) joined += '\n';
+            joined += name + "=" + text;
+        }
+        texts_[Key::Environment] = joined;
     }
 
     void readMessages(const toml::table& messages) {

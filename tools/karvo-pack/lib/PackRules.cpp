@@ -3,6 +3,7 @@
 #include "PackPathEntries.h"
 #include "TomlText.h"
 #include "WindowsText.h"
+#include "config/EnvironmentEntries.h"
 #include "config/RestartPolicy.h"
 #include "config/ServiceAccount.h"
 #include "config/SettingBounds.h"
@@ -35,6 +36,12 @@ std::optional<std::string> javaFloorProblem(const std::string& minimum) {
            "\" or later (or leave it empty)";
 }
 
+std::optional<std::string> environmentProblem(const std::string& text) {
+    std::string problem;
+    if (parseEnvironmentEntries(text, problem)) return std::nullopt;
+    return problem;
+}
+
 struct Rule {
     ConfigKey key;
     std::optional<std::string> (*problem)(const std::string& text);
@@ -44,6 +51,7 @@ constexpr Rule Rules[]{
     {Key::ServiceAccount, accountProblem},
     {Key::Restart, restartModeProblem},
     {Key::MinJavaVersion, javaFloorProblem},
+    {Key::Environment, environmentProblem},
 };
 
 std::string textOf(const std::map<ConfigKey, std::string>& texts, ConfigKey key) {
