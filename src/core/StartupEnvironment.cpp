@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
-#include "config/LauncherConfig.h"
 #include "config/EnvironmentEntries.h"
 #include "config/ExecutablePath.h"
 #include "config/InternalErrors.h"
+#include "config/LauncherConfig.h"
+#include "config/LauncherVariables.h"
 #include "config/Messages.h"
 #include "config/PathOps.h"
 #include "config/ProductFlavour.h"
-#include "launch/LauncherVariables.h"
 #include "support/Log.h"
 #include "support/TextConv.h"
 
