@@ -13,8 +13,10 @@
 
 namespace {
 
-// A Java string literal; every character outside printable ASCII as \uXXXX, so that the
-// file's encoding never matters.
+// A Java string literal; every character outside printable ASCII escaped, so that the
+// file's encoding never matters: control characters in octal (a \u escape of a line end
+// would end the literal, since Java reads those escapes before anything else), the bytes
+// from 0x80 as the Latin-1 characters of the same number.
 std::string javaString(std::string_view text) {
     std::string out = "\"";
     for (const char raw : text) {
@@ -26,7 +28,7 @@ std::string javaString(std::string_view text) {
             out += raw;
         } else {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            std::snprintf(escaped, sizeof escaped, c < 0x80 ? "\\%03o" : "\\u%04x", c);
             out += escaped;
         }
     }

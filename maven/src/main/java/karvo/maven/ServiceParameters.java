@@ -90,7 +90,9 @@ public final class ServiceParameters {
 
         /** The POM element to change for a refused setting. */
         public String elementOf(PackRefusal refusal) {
-            if (origins.containsKey(refusal.setting())) return origins.get(refusal.setting());
+            // An entry of a list names its list: its setting name may also be a top-level one.
+            boolean listEntry = refusal.table() != null && !refusal.table().equals("messages");
+            if (!listEntry && origins.containsKey(refusal.setting())) return origins.get(refusal.setting());
             if (refusal.table() != null && origins.containsKey(refusal.table())) return origins.get(refusal.table());
             return "<settings>";
         }
