@@ -20,7 +20,8 @@ failures=()
 fail() { failures+=("$*"); echo "maven-test: FAILED: $*" >&2; }
 
 # The life of the service, one step a line: the command word and the exit code it must end with.
-steps=("/install 0" "/status 3" "/start 0" "@program 0" "/status 0" "/stop 0" "/status 3" "/uninstall 0")
+steps=("/install 0" "/status 3" "/start 0" "@program 0" "/status 0" "/stop 0" "@shutdown 0" "/status 3"
+       "/uninstall 0")
 
 run_steps() {
   local word expected code waited log=$work/step.log
@@ -33,8 +34,12 @@ run_steps() {
         sleep 0.1
         waited=$((waited + 1))
       done
-      grep -q '^call: .*com.example.hello.HelloService' "$record" ||
+      grep -qx 'param: com.example.hello.HelloService' "$record" ||
         { echo "the program was not given its main class:"; cat "$record"; return 1; }
+      continue
+    fi
+    if [ "$word" = "@shutdown" ]; then
+      grep -qx 'stdin: 0' "$record" || { echo "the program did not read the shutdown code"; return 1; }
       continue
     fi
     timeout 60 wine "$exe" "$word" </dev/null >"$log" 2>&1
@@ -81,7 +86,8 @@ timeout 1200 scripts/mvn-offline -q -f "$root/$plugin/pom.xml" verify \
   -Dkarvo.templates="$root/$plugin/src/main/resources/karvo/templates" \
   -Dkarvo.it.projects="$work/projects" -Dkarvo.it.settings="$root/maven/offline/settings.xml" \
   -Dkarvo.it.repository="$root/build/maven/repo" -Dkarvo.it.runtime="$runtime" ||
-  fail "the plugin's tests or sample projects (reports: $plugin/target/surefire-reports, $plugin/target/it/*/build.log)"
+  { echo "maven-test: the plugin's tests or sample projects failed (reports: $plugin/target/surefire-reports," \
+      "$plugin/target/it/*/build.log)" >&2; exit 1; }
 
 it=$plugin/target/it
 bad_log=$it/bad-setting/build.log

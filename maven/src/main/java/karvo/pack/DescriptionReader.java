@@ -234,7 +234,7 @@ public final class DescriptionReader {
                 int k = localizedKey(name);
                 String label = "'" + name + "' for locale '" + group.locale() + "'";
                 if (entries.containsKey(k)) {
-                    throw new PackRefusal(label, "key " + k + " is given twice for locale '" + group.locale() + "'");
+                    throw new PackRefusal("key " + k, "key " + k + " is given twice for locale '" + group.locale() + "'");
                 }
                 PackValues.ValueRules rules =
                         new PackValues.ValueRules(label, KeyKind.WIDE, KeyTable.MAX_WIDE_TEXT_LENGTH, '\0');
