@@ -77,6 +77,10 @@ cp build/win64/fixtures/fakejvm/jvm.dll "$runtime/bin/client/jvm.dll"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 printf 'script=wait-stdin\nrecord=%s\n' "$(windows_path "$record")" > "$runtime/bin/client/fakejvm.ini"
 
+# The example names the plugin by version: it must be the one this tree builds.
+version=$(tr -d ' \r\n' < VERSION)
+grep -q "<version>$version</version>" examples/maven/pom.xml ||
+  fail "examples/maven/pom.xml does not use the plugin version $version (VERSION)"
 cp -a examples/maven "$work/projects/hello-service"
 cp -a maven/src/it/. "$work/projects/"
 
