@@ -66,6 +66,10 @@ public final class PackMojo extends AbstractMojo {
     @Parameter
     private String restartDelay;
     @Parameter
+    private String restartDelayMax;
+    @Parameter
+    private String restartResetAfter;
+    @Parameter
     private String restartLimit;
     @Parameter
     private String stdoutFile;
@@ -212,6 +216,8 @@ public final class PackMojo extends AbstractMojo {
         p.stopTimeout = stopTimeout;
         p.restart = restart;
         p.restartDelay = restartDelay;
+        p.restartDelayMax = restartDelayMax;
+        p.restartResetAfter = restartResetAfter;
         p.restartLimit = restartLimit;
         p.stdoutFile = stdoutFile;
         p.stderrFile = stderrFile;

@@ -31,6 +31,8 @@ public final class ServiceParameters {
     public String stopTimeout;
     public String restart;
     public String restartDelay;
+    public String restartDelayMax;
+    public String restartResetAfter;
     public String restartLimit;
     public String stdoutFile;
     public String stderrFile;
@@ -141,6 +143,8 @@ public final class ServiceParameters {
         named(d, origins, "stop_timeout", "stopTimeout", stopTimeout);
         named(d, origins, "restart", "restart", restart);
         named(d, origins, "restart_delay", "restartDelay", restartDelay);
+        named(d, origins, "restart_delay_max", "restartDelayMax", restartDelayMax);
+        named(d, origins, "restart_reset_after", "restartResetAfter", restartResetAfter);
         named(d, origins, "restart_limit", "restartLimit", restartLimit);
         named(d, origins, "stdout_file", "stdoutFile", stdoutFile);
         named(d, origins, "stderr_file", "stderrFile", stderrFile);
