@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/ConfigValue.h"
+#include "config/SettingBounds.h"
 
 namespace karvo {
 namespace {
@@ -43,9 +44,37 @@ RestartSettings readRestartSettings(const RestartTexts& texts, std::string& prob
     settings.resetAfterMs =
         numberOr(texts.resetAfter, defaults.resetAfterMs, "restart_reset_after", problem);
     settings.limit = numberOr(texts.limit, defaults.limit, "restart_limit", problem);
+    if (settings.firstDelayMs < MinRestartDelayMs) {
+        problem += "restart_delay " + std::to_string(settings.firstDelayMs) + " is below " +
+                   std::to_string(MinRestartDelayMs) + ", using " +
+                   std::to_string(MinRestartDelayMs) + "; ";
+        settings.firstDelayMs = MinRestartDelayMs;
+    }
+    if (restartCombinationProblem(texts)) {
+        problem += "restart_reset_after 0 with restart_limit " + std::to_string(settings.limit) +
+                   " would never count a restart, using " + std::to_string(defaults.resetAfterMs) +
+                   "; ";
+        settings.resetAfterMs = defaults.resetAfterMs;
+    }
     settings.maxDelayMs = std::max(settings.maxDelayMs, settings.firstDelayMs);
     if (!problem.empty()) problem.resize(problem.size() - 2);  // the last "; "
     return settings;
+}
+
+std::optional<RestartCombinationProblem> restartCombinationProblem(const RestartTexts& texts) {
+    // Every run would count as a long one, which starts the count over: the limit is
+    // never reached.
+    const auto limit = decimalInteger(texts.limit);
+    const auto resetAfter = decimalInteger(texts.resetAfter);
+    if (limit && *limit > 0 && resetAfter && *resetAfter == 0) {
+        return RestartCombinationProblem{
+            Key::RestartResetAfter,
+            "restart_reset_after = 0 makes every run count as a long one, so restart_limit = " +
+                std::to_string(*limit) +
+                " is never reached; give the milliseconds a run must last to count as a "
+                "success (the default is 60000), or leave restart_limit out"};
+    }
+    return std::nullopt;
 }
 
 RestartDecision RestartPlanner::childEnded(std::uint32_t exitCode, bool stopRequested,

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/ConfigKeys.h"
+
 namespace karvo {
 
 enum class RestartMode { Never, OnFailure, Always };
@@ -30,8 +32,17 @@ struct RestartTexts {
 
 // The settings the texts describe. A mode the launcher does not know, or a negative number,
 // is described in `problem` (for the log) and replaced by the default; a cap below the first
-// delay is raised to it.
+// delay is raised to it. A first delay below MinRestartDelayMs is raised to it, and a limit
+// with a reset time of 0 gets the default reset time, as the packer refuses both.
 RestartSettings readRestartSettings(const RestartTexts& texts, std::string& problem);
+
+// Restart settings that each look fine but together cannot mean what they say, with the
+// setting the fix belongs to. Texts that are not plain numbers are left to other checks.
+struct RestartCombinationProblem {
+    ConfigKey key;
+    std::string text;
+};
+std::optional<RestartCombinationProblem> restartCombinationProblem(const RestartTexts& texts);
 
 enum class RestartAction {
     Finish,   // nothing to restart: the service ends as it always has

@@ -201,20 +201,37 @@ INSTANTIATE_TEST_SUITE_P(
     Blocks, InspectForeignBlocks,
     ::testing::Values(
         ForeignCase{"RepeatedKeyShowsTheLaterValue",
-                    texts({{101, "first"}, {101, "second"}}), {}, "repeats keys", "service_name = 'second'"},
-        ForeignCase{"KeysOutOfOrder", texts({{122, "m"}, {101, "s"}}), {}, "ascending order",
+                    texts({{101, "first"}, {101, "second"}}),
+                    {},
+                    "repeats keys",
+                    "service_name = 'second'"},
+        ForeignCase{"KeysOutOfOrder",
+                    texts({{122, "m"}, {101, "s"}}),
+                    {},
+                    "ascending order",
                     "service_name = 's'"},
-        ForeignCase{"MissingDefaultsAreKeptMissing", texts({{101, "s"}}), {}, "",
+        ForeignCase{
+            "MissingDefaultsAreKeptMissing", texts({{101, "s"}}), {}, "", "write_defaults = false"},
+        ForeignCase{"CountLargerThanTheNames",
+                    texts({{2002, "3"}, {2003, "a.jar"}}),
+                    {{"a.jar", {1}}},
+                    "do not list exactly the included files",
+                    "name = 'a.jar'"},
+        ForeignCase{"ValueBeyondTheLaunchersLimit",
+                    texts({{2001, "tk"}}),
+                    {},
+                    "key 2001 holds 2 characters, more than the launcher accepts (1)",
+                    "flavour = 'tk'"},
+        ForeignCase{"EmptyNameEndsTheList",
+                    texts({{2002, "2"}, {2003, ";b.jar"}}),
+                    {},
+                    "do not list exactly",
                     "write_defaults = false"},
-        ForeignCase{"CountLargerThanTheNames", texts({{2002, "3"}, {2003, "a.jar"}}), {{"a.jar", {1}}},
-                    "do not list exactly the included files", "name = 'a.jar'"},
-        ForeignCase{"ValueBeyondTheLaunchersLimit", texts({{2001, "tk"}}), {},
-                    "key 2001 holds 2 characters, more than the launcher accepts (1)", "flavour = 'tk'"},
-        ForeignCase{"EmptyNameEndsTheList", texts({{2002, "2"}, {2003, ";b.jar"}}), {},
-                    "do not list exactly", "write_defaults = false"},
-        ForeignCase{"MinimumBelowTheRuntimeClasses", texts({{126, "1.6"}}), {},
+        ForeignCase{"MinimumBelowTheRuntimeClasses",
+                    texts({{126, "1.6"}}),
+                    {},
                     "min_java_version is below 1.7, the oldest Java the runtime classes load on",
-                    "min_java_version = '1.6'"}),
+                    "min_java_version = { raw = [49, 46, 54] }"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
@@ -269,6 +286,19 @@ INSTANTIATE_TEST_SUITE_P(
         HandMadeCase{"MessageHoldingANul", oneText(Key::MessageTitle, "Err\0or"s)},
         HandMadeCase{"MessageOfControlCharacters", oneText(Key::MessageOkButton, "\x01\x7f\x81")},
         HandMadeCase{"RawTextHoldingANul", oneText(108, "\0"s)},
+        // Values the launcher reads (falling back or applying a floor) but build refuses in
+        // their plain form.
+        HandMadeCase{"RestartHoldingAnUnknownWord", oneText(Key::Restart, "sometimes")},
+        HandMadeCase{"RestartDelayOfZero", oneText(Key::RestartDelay, "0")},
+        HandMadeCase{"NegativeStopTimeout", oneText(Key::StopTimeout, "-1")},
+        HandMadeCase{"KeepingMoreFilesThanTheBound", oneText(Key::OutputKeep, "2147483647")},
+        HandMadeCase{"AccountThatNeedsAPassword", oneText(Key::ServiceAccount, "CORP\\alice\n")},
+        HandMadeCase{"LimitWithAResetOfZero",
+                     [] {
+                         ConfigBlock block;
+                         block.texts = {{Key::RestartResetAfter, "0"}, {Key::RestartLimit, "3"}};
+                         return block;
+                     }()},
         HandMadeCase{"WideLoneSurrogate",
                      [] {
                          ConfigBlock block;

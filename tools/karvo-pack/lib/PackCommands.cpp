@@ -14,6 +14,7 @@
 #include "PackedExecutable.h"
 #include "PeVersion.h"
 #include "WindowsText.h"
+#include "config/SettingBounds.h"
 
 namespace karvo::pack {
 namespace {
@@ -196,8 +197,13 @@ int keys(std::ostream& out) {
     for (const auto& info : configKeyTable()) {
         std::string name(info.name);
         if (name.starts_with(MessagePrefix)) name = "[messages] " + name.substr(MessagePrefix.size());
-        out << info.number << "\t" << kinds.at(info.kind) << "\t" << name << "\t" << info.summary
-            << "\n";
+        out << info.number << "\t" << kinds.at(info.kind) << "\t" << name << "\t" << info.summary;
+        if (const IntegerBounds* bounds = findIntegerBounds(info.number)) {
+            const auto unit = unitName(bounds->unit);
+            out << " [" << bounds->least << " to " << bounds->most << (unit.empty() ? "" : " ")
+                << unit << "]";
+        }
+        out << "\n";
     }
     return ExitSuccess;
 }

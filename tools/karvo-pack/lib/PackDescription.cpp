@@ -9,13 +9,10 @@
 #include <sstream>
 
 #include "IncludedFileName.h"
+#include "PackRules.h"
 #include "PackValues.h"
 #include "TomlNesting.h"
 #include "WindowsText.h"
-#include "config/ConfigValue.h"
-#include "config/RestartPolicy.h"
-#include "config/ServiceAccount.h"
-#include "jre/VersionRules.h"
 #include "support/TextLimits.h"
 
 namespace karvo::pack {
@@ -145,45 +142,13 @@ private:
                           "do not set it yourself");
         }
         storeNamed(*info, name, value);
-        checkRange(*info, value);
-    }
-
-    // Settings whose wrong value the launcher could only act on in a surprising way: an
-    // account that needs a password, a negative time, keeping no rolled file at all.
-    void checkRange(const ConfigKeyInfo& info, const toml::node& value) {
-        const auto stored = texts_.find(info.number);
-        if (stored == texts_.end()) return;
-        const std::string& text = stored->second;
-        if (info.number == Key::ServiceAccount) {
-            if (!parseServiceAccount(text)) {
-                refuse(value, source_,
-                       "service_account '" + text + "' cannot be used: " +
-                           std::string(AcceptedServiceAccounts));
-            }
-            return;
-        }
-        struct Range {
-            ConfigKey key;
-            std::int64_t least;
-            const char* meaning;
-        };
-        static constexpr Range Ranges[] = {
-            {Key::FailureRestartDelay, 0, "milliseconds, 0 for no restart"},
-            {Key::FailureResetPeriod, 0, "seconds, 0 for the default of one day"},
-            {Key::OutputMaxSize, 0, "bytes, 0 for no limit"},
-            {Key::OutputKeep, 1, "the number of rolled files to keep, at least 1"},
-        };
-        for (const auto& range : Ranges) {
-            if (range.key != info.number) continue;
-            const bool digitsOnly = !text.empty() && text.size() <= 10 &&
-                                    std::all_of(text.begin(), text.end(), [](char c) {
-                                        return c >= '0' && c <= '9';
-                                    });
-            if (!digitsOnly || std::stoll(text) < range.least || std::stoll(text) > INT32_MAX) {
-                refuse(value, source_,
-                       std::string(info.name) + " = " + text + " is not valid: give " +
-                           range.meaning);
-            }
+        nodes_[info->number] = &value;
+        // The raw form is the exact stored text, taken as it is (see PackRules.h).
+        if (value.is_table()) {
+            rawNamed_.insert(info->number);
+        } else if (const auto found = texts_.find(info->number); found != texts_.end()) {
+            if (const auto problem = storedValueProblem(info->number, found->second))
+                refuse(value, source_, *problem);
         }
     }
 
@@ -193,18 +158,6 @@ private:
         } else {
             texts_[info.number] = narrowValue(value, rulesFor(info, label), source_);
         }
-        if (info.number == Key::MinJavaVersion) checkJavaFloor(texts_[info.number], value);
-    }
-
-    // A minimum below what the runtime classes are compiled for would let the launcher pick
-    // a runtime that then cannot load them ("main class not found").
-    void checkJavaFloor(const std::string& minimum, const toml::node& value) {
-        if (minimum.empty() || compareVersions(minimum, OldestRuntimeClassesJava) >= 0) return;
-        refuse(value, source_,
-               "min_java_version \"" + minimum + "\" is below " +
-                   std::string(OldestRuntimeClassesJava) +
-                   ", the oldest Java the runtime classes load on; write \"" +
-                   std::string(OldestRuntimeClassesJava) + "\" or later (or leave it empty)");
     }
 
     void readMessages(const toml::table& messages) {
@@ -404,26 +357,18 @@ private:
             warnings_.push_back("service_name is longer than 256 characters or contains '/' or "
                                 "'\\'; the Service Control Manager will refuse it");
         }
-        checkRunSettings();
+        checkCombinations();
         const auto mainClass = texts_.find(Key::MainClass);
         if (mainClass == texts_.end() || mainClass->second.empty())
             warnings_.push_back("no main_class: the service cannot start a Java program");
     }
 
-    // The launcher would fall back to its defaults; better to say so before it runs.
-    void checkRunSettings() {
-        if (const auto mode = texts_.find(Key::Restart);
-            mode != texts_.end() && !parseRestartMode(mode->second)) {
-            throw PackError(source_ + ": restart = '" + mode->second +
-                            "' is not one of never, on-failure, always");
-        }
-        for (const ConfigKey key : {Key::StopTimeout, Key::RestartDelay, Key::RestartDelayMax,
-                                    Key::RestartResetAfter, Key::RestartLimit}) {
-            const auto value = texts_.find(key);
-            if (value != texts_.end() && parseConfigInt(value->second) < 0)
-                throw PackError(source_ + ": " + std::string(findConfigKey(key)->name) +
-                                " must not be negative");
-        }
+    void checkCombinations() {
+        const auto problem = combinationProblem(texts_);
+        if (!problem || rawNamed_.count(problem->key)) return;
+        const auto node = nodes_.find(problem->key);
+        if (node == nodes_.end()) throw PackError(source_ + ": " + problem->text);
+        refuse(*node->second, source_, problem->text);
     }
 
     PackInput finish() {
@@ -444,6 +389,9 @@ private:
     std::vector<IncludedFile> files_;
     std::vector<std::string> warnings_;
     std::uint64_t totalIncluded_ = 0;
+    // Where each named setting was given, for refusals that concern several settings.
+    std::map<ConfigKey, const toml::node*> nodes_;
+    std::set<ConfigKey> rawNamed_;
 };
 
 std::string tooLarge(const std::string& sourceName, std::uint64_t size) {

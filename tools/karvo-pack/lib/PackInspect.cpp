@@ -3,6 +3,7 @@
 #include <map>
 
 #include "PackDescription.h"
+#include "PackRules.h"
 #include "PackValues.h"
 #include "TomlText.h"
 #include "WindowsText.h"
@@ -95,8 +96,10 @@ std::string wideKeyLabel(ConfigKey key) {
 class Printer {
 public:
     Printer(const PackedConfiguration& config, const DescribeOptions& options)
-        : config_(config), options_(options),
-          tables_(buildConfigTables(config.block, std::nullopt)) {}
+        : config_(config),
+          options_(options),
+          tables_(buildConfigTables(config.block, std::nullopt)),
+          combination_(combinationProblem(tables_.texts)) {}
 
     Description print() {
         checkLayout();
@@ -136,8 +139,10 @@ private:
         if (const auto minimum = tables_.texts.find(Key::MinJavaVersion);
             minimum != tables_.texts.end() && !minimum->second.empty() &&
             compareVersions(minimum->second, OldestRuntimeClassesJava) < 0) {
-            warnings_.push_back("min_java_version is below " + std::string(OldestRuntimeClassesJava) +
-                                ", the oldest Java the runtime classes load on; a rebuild refuses it");
+            warnings_.push_back(
+                "min_java_version is below " + std::string(OldestRuntimeClassesJava) +
+                ", the oldest Java the runtime classes load on; it is printed in the raw "
+                "form, which a rebuild takes as it is");
         }
         if (!config_.includedKeysCanonical) {
             warnings_.push_back("keys 2002 and 2003 do not list exactly the included files; "
@@ -177,9 +182,24 @@ private:
             } else {
                 const auto found = tables_.texts.find(info.number);
                 if (found != tables_.texts.end())
-                    out_ += std::string(info.name) + " = " + namedValue(info, found->second) + "\n";
+                    out_ +=
+                        std::string(info.name) + " = " + checkedValue(info, found->second) + "\n";
             }
         }
+    }
+
+    // A value build would refuse in its plain form comes back in the raw form, which build
+    // takes as it is, with the reason beside it.
+    std::string checkedValue(const ConfigKeyInfo& info, const std::string& bytes) {
+        auto problem = storedValueProblem(info.number, bytes);
+        if (!problem && combination_ && combination_->key == info.number)
+            problem = combination_->text;
+        if (!problem) return namedValue(info, bytes);
+        // A comment ends at a line end and may hold no other control character.
+        for (char& c : *problem) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+        }
+        return rawArray(bytes) + "  # as stored; " + *problem;
     }
 
     void printMessages() {
@@ -236,6 +256,7 @@ private:
     const PackedConfiguration& config_;
     const DescribeOptions& options_;
     ConfigTables tables_;
+    std::optional<CombinationProblem> combination_;
     std::string out_;
     std::vector<std::string> warnings_;
 };
