@@ -8,6 +8,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ServiceAccount.h"
+#include "config/SettingBounds.h"
 #include "jre/VersionRules.h"
 #include "support/TextLimits.h"
 
@@ -62,8 +63,9 @@ int main(int argc, char** argv) {
                 karvo::MaxWideTextLength);
     std::printf("    public static final String OLDEST_RUNTIME_CLASSES_JAVA = %s;\n",
                 javaString(karvo::OldestRuntimeClassesJava).c_str());
-    std::printf("    public static final String ACCEPTED_SERVICE_ACCOUNTS = %s;\n\n",
+    std::printf("    public static final String ACCEPTED_SERVICE_ACCOUNTS = %s;\n",
                 javaString(karvo::AcceptedServiceAccounts).c_str());
+    std::printf("    public static final int MIN_RESTART_DELAY_MS = %d;\n\n", karvo::MinRestartDelayMs);
     std::printf("    public static final List<KeyInfo> KEYS = List.of(\n");
     const auto table = karvo::configKeyTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
@@ -74,6 +76,16 @@ int main(int argc, char** argv) {
                     key.listSeparator ? ("'" + std::string(separator) + "'").c_str() : "'\\0'",
                     javaString(key.packerDefault).c_str(), javaString(key.summary).c_str(),
                     i + 1 < table.size() ? "," : "");
+    }
+    std::printf("    );\n\n");
+    // The range of every integer setting and what its number counts.
+    std::printf("    public static final List<IntegerBounds> INTEGER_BOUNDS = List.of(\n");
+    const auto bounds = karvo::integerBoundsTable();
+    for (std::size_t i = 0; i < bounds.size(); ++i) {
+        const auto& row = bounds[i];
+        std::printf("        new IntegerBounds(%d, %d, %d, %s, %s)%s\n", row.key, row.least, row.most,
+                    javaString(karvo::unitName(row.unit)).c_str(), javaString(row.meaning).c_str(),
+                    i + 1 < bounds.size() ? "," : "");
     }
     std::printf("    );\n}\n");
     return 0;

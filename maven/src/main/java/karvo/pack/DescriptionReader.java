@@ -121,59 +121,64 @@ public final class DescriptionReader {
                     + "do not set it yourself");
         }
         storeNamed(info, name, value, name);
-        checkRange(info);
-    }
-
-    private static final class Range {
-        private final String name;
-        private final long least;
-        private final String meaning;
-
-        public Range(String name, long least, String meaning) {
-            this.name = name;
-            this.least = least;
-            this.meaning = meaning;
-        }
-
-        public String name() {
-            return name;
-        }
-
-        public long least() {
-            return least;
-        }
-
-        public String meaning() {
-            return meaning;
-        }
-    }
-
-    private static final List<Range> RANGES = List.of(
-            new Range("failure_restart_delay", 0, "milliseconds, 0 for no restart"),
-            new Range("failure_reset_period", 0, "seconds, 0 for the default of one day"),
-            new Range("output_max_size", 0, "bytes, 0 for no limit"),
-            new Range("output_keep", 1, "the number of rolled files to keep, at least 1"));
-
-    // Settings whose wrong value the launcher could only act on in a surprising way.
-    private void checkRange(KeyInfo info) throws PackRefusal {
         byte[] stored = texts.get(info.number());
-        if (stored == null) return;
-        String text = new String(stored, StandardCharsets.ISO_8859_1);
-        if (info.name().equals("service_account")) {
-            if (!LauncherRules.parseServiceAccount(text)) {
-                throw new PackRefusal(info.name(), "service_account '" + windowsText(stored) + "' cannot be used: "
-                        + KeyTable.ACCEPTED_SERVICE_ACCOUNTS);
-            }
-            return;
+        if (stored != null) {
+            Optional<String> problem = storedValueProblem(info.number(), stored);
+            if (problem.isPresent()) throw new PackRefusal(name, problem.get());
         }
-        for (Range range : RANGES) {
-            if (!range.name().equals(info.name())) continue;
-            boolean digitsOnly = !text.isEmpty() && text.length() <= 10
-                    && text.chars().allMatch(c -> c >= '0' && c <= '9');
-            if (!digitsOnly || Long.parseLong(text) < range.least() || Long.parseLong(text) > Integer.MAX_VALUE) {
-                throw new PackRefusal(info.name(), info.name() + " = " + windowsText(stored) + " is not valid: give "
-                        + range.meaning());
-            }
+    }
+
+    // ---- the rules a setting's stored text must follow (one function each, as the packer's)
+
+    private static String shown(byte[] text) {
+        return TomlText.quoted(windowsText(text));
+    }
+
+    private static Optional<String> accountProblem(byte[] text) {
+        if (LauncherRules.parseServiceAccount(new String(text, StandardCharsets.ISO_8859_1))) return Optional.empty();
+        return Optional.of("service_account '" + windowsText(text) + "' cannot be used: "
+                + KeyTable.ACCEPTED_SERVICE_ACCOUNTS);
+    }
+
+    private static Optional<String> restartModeProblem(byte[] text) {
+        if (LauncherRules.parseRestartMode(new String(text, StandardCharsets.ISO_8859_1))) return Optional.empty();
+        return Optional.of("restart = " + shown(text) + " is not one of never, on-failure, always");
+    }
+
+    // A minimum below what the runtime classes are compiled for would let the launcher pick
+    // a runtime that then cannot load them.
+    private static Optional<String> javaFloorProblem(byte[] text) {
+        String minimum = new String(text, StandardCharsets.ISO_8859_1);
+        String oldest = KeyTable.OLDEST_RUNTIME_CLASSES_JAVA;
+        if (minimum.isEmpty() || LauncherRules.compareVersions(minimum, oldest) >= 0) return Optional.empty();
+        return Optional.of("min_java_version \"" + windowsText(text) + "\" is below " + oldest
+                + ", the oldest Java the runtime classes load on; write \"" + oldest + "\" or later (or leave it empty)");
+    }
+
+    static Optional<String> storedValueProblem(int key, byte[] text) {
+        if (key == key("service_account")) return accountProblem(text);
+        if (key == key("restart")) return restartModeProblem(text);
+        if (key == key("min_java_version")) return javaFloorProblem(text);
+        Optional<String> problem =
+                IntegerBounds.integerBoundsProblem(key, new String(text, StandardCharsets.ISO_8859_1));
+        if (problem.isEmpty()) return problem;
+        String name = KeyInfo.byNumber(key).map(KeyInfo::name).orElse(Integer.toString(key));
+        return Optional.of(name + " = " + windowsText(text) + " is out of range: " + problem.get());
+    }
+
+    private String textOf(String name) {
+        byte[] text = texts.get(key(name));
+        return text == null ? "" : new String(text, StandardCharsets.ISO_8859_1);
+    }
+
+    // Restart settings that each look fine but together cannot mean what they say.
+    private void checkCombinations() throws PackRefusal {
+        Optional<Integer> limit = IntegerBounds.decimalInteger(textOf("restart_limit"));
+        Optional<Integer> resetAfter = IntegerBounds.decimalInteger(textOf("restart_reset_after"));
+        if (limit.isPresent() && limit.get() > 0 && resetAfter.isPresent() && resetAfter.get() == 0) {
+            throw new PackRefusal("restart_reset_after", "restart_reset_after = 0 makes every run count as a long one, "
+                    + "so restart_limit = " + limit.get() + " is never reached; give the milliseconds a run must last "
+                    + "to count as a success (the default is 60000), or leave restart_limit out");
         }
     }
 
@@ -183,18 +188,6 @@ public final class DescriptionReader {
         } else {
             texts.put(info.number(), PackValues.narrowValue(value, PackValues.rulesFor(info, label), setting));
         }
-        if (info.name().equals("min_java_version")) checkJavaFloor(texts.get(info.number()));
-    }
-
-    // A minimum below what the runtime classes are compiled for would let the launcher pick
-    // a runtime that then cannot load them.
-    private void checkJavaFloor(byte[] stored) throws PackRefusal {
-        String minimum = new String(stored, StandardCharsets.ISO_8859_1);
-        String oldest = KeyTable.OLDEST_RUNTIME_CLASSES_JAVA;
-        if (minimum.isEmpty() || LauncherRules.compareVersions(minimum, oldest) >= 0) return;
-        throw new PackRefusal("min_java_version", "min_java_version \"" + windowsText(stored) + "\" is below " + oldest
-                + ", the oldest Java the runtime classes load on; write \"" + oldest
-                + "\" or later (or leave it empty)");
     }
 
     private void readMessages(Map<String, Value> messages) throws PackRefusal {
@@ -379,42 +372,11 @@ public final class DescriptionReader {
                         + "'\\'; the Service Control Manager will refuse it");
             }
         }
-        checkRunSettings();
+        checkCombinations();
         byte[] mainClass = texts.get(key("main_class"));
         if (mainClass == null || mainClass.length == 0) {
             block.warnings.add("no main_class: the service cannot start a Java program");
         }
-    }
-
-    // The launcher would fall back to its defaults; better to say so before it runs.
-    private void checkRunSettings() throws PackRefusal {
-        byte[] mode = texts.get(key("restart"));
-        if (mode != null && !LauncherRules.parseRestartMode(new String(mode, StandardCharsets.ISO_8859_1))) {
-            throw new PackRefusal("restart", "restart = '" + windowsText(mode)
-                    + "' is not one of never, on-failure, always");
-        }
-        for (String setting : List.of("stop_timeout", "restart_delay", "restart_delay_max", "restart_reset_after",
-                "restart_limit")) {
-            byte[] value = texts.get(key(setting));
-            if (value != null && launcherInteger(new String(value, StandardCharsets.ISO_8859_1)) < 0) {
-                throw new PackRefusal(setting, setting + " must not be negative");
-            }
-        }
-    }
-
-    /** The launcher's reading of an int key: leading blanks, a sign, digits up to the first non-digit. */
-    static long launcherInteger(String text) {
-        int at = 0;
-        while (at < text.length() && (text.charAt(at) == ' ' || (text.charAt(at) >= '\t' && text.charAt(at) <= '\r'))) {
-            ++at;
-        }
-        boolean negative = false;
-        if (at < text.length() && (text.charAt(at) == '-' || text.charAt(at) == '+')) negative = text.charAt(at++) == '-';
-        long value = 0;
-        for (; at < text.length() && text.charAt(at) >= '0' && text.charAt(at) <= '9'; ++at) {
-            value = Math.min(value * 10 + (text.charAt(at) - '0'), Integer.MAX_VALUE);
-        }
-        return negative ? -value : value;
     }
 
     // Stored bytes back as the user's text, for messages.

@@ -102,7 +102,7 @@ public class ServiceParametersTest {
     @Test
     public void aRefusalNamesThePomElementToChange() {
         Refusal[] rows = {
-            new Refusal("negative stop time-out", p -> p.stopTimeout = "-1", "<stopTimeout>", "must not be negative"),
+            new Refusal("negative stop time-out", p -> p.stopTimeout = "-1", "<stopTimeout>", "give seconds"),
             new Refusal("a word as a number", p -> p.restartDelay = "soon", "<restartDelay>", "is not a number"),
             new Refusal("restart word", p -> p.restart = "sometimes", "<restart>", "never, on-failure, always"),
             new Refusal("account with a password", p -> p.account = "CORP\\alice", "<account>", "managed service"),
