@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
                 javaString(karvo::OldestRuntimeClassesJava).c_str());
     std::printf("    public static final String ACCEPTED_SERVICE_ACCOUNTS = %s;\n",
                 javaString(karvo::AcceptedServiceAccounts).c_str());
-    std::printf("    public static final int MIN_RESTART_DELAY_MS = %d;\n\n", karvo::MinRestartDelayMs);
+    std::printf("    public static final int MIN_RESTART_DELAY_MS = %d;\n\n",
+                karvo::MinRestartDelayMs);
     std::printf("    public static final List<KeyInfo> KEYS = List.of(\n");
     const auto table = karvo::configKeyTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
@@ -83,9 +84,9 @@ int main(int argc, char** argv) {
     const auto bounds = karvo::integerBoundsTable();
     for (std::size_t i = 0; i < bounds.size(); ++i) {
         const auto& row = bounds[i];
-        std::printf("        new IntegerBounds(%d, %d, %d, %s, %s)%s\n", row.key, row.least, row.most,
-                    javaString(karvo::unitName(row.unit)).c_str(), javaString(row.meaning).c_str(),
-                    i + 1 < bounds.size() ? "," : "");
+        std::printf("        new IntegerBounds(%d, %d, %d, %s, %s)%s\n", row.key, row.least,
+                    row.most, javaString(karvo::unitName(row.unit)).c_str(),
+                    javaString(row.meaning).c_str(), i + 1 < bounds.size() ? "," : "");
     }
     std::printf("    );\n}\n");
     return 0;
