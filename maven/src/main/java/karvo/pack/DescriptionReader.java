@@ -382,17 +382,7 @@ public final class DescriptionReader {
     // Stored bytes back as the user's text, for messages.
     private static String windowsText(byte[] bytes) {
         StringBuilder out = new StringBuilder();
-        for (byte b : bytes) {
-            int v = b & 0xFF;
-            out.append((char) (v >= 0x80 && v < 0xA0 ? highControl(v) : v));
-        }
+        for (byte b : bytes) out.appendCodePoint(PackValues.windows1252Char(b & 0xFF));
         return out.toString();
-    }
-
-    private static int highControl(int b) {
-        for (int c = 0; c < 0x10000; ++c) {
-            if (PackValues.windows1252Byte(c) == b && (c < 0x80 || c > 0x9F || c == b)) return c;
-        }
-        return b;
     }
 }

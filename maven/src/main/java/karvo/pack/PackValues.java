@@ -60,6 +60,11 @@ public final class PackValues {
         return -1;
     }
 
+    /** The character of a Windows-1252 byte; the five undefined bytes stand for themselves. */
+    static int windows1252Char(int b) {
+        return b >= 0x80 && b < 0xA0 ? HIGH_CONTROLS[b - 0x80] : b;
+    }
+
     static String codePointName(int c) {
         return String.format("U+%04X", c);
     }
