@@ -15,8 +15,9 @@ template32=build/win/karvo-service.exe
 template64=build/win64/karvo-service.exe
 bits=${BENCH_BITS:-}
 if [ -z "$bits" ]; then
-  bits=32
-  wine --version >/dev/null 2>&1 || bits=64
+  . scripts/lib/width32.sh
+  bits=64
+  runs_32bit_programs && wine32_installed && bits=32
 fi
 case $bits in
   32) win=build/win arch=win32 ;;

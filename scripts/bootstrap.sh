@@ -25,21 +25,7 @@ no_wine32_stamp=build/.bootstrap-no-wine32
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# A 91-byte static i386 Linux program that exits 0. The kernel either runs it or refuses it
-# ("Exec format error"); nothing else tells reliably whether 32-bit programs, and so Wine's
-# 32-bit loader, can run here.
-runs_32bit_programs() {
-  [ -n "${KARVO_NO_32BIT:-}" ] && return 1   # forced, to test the machines that cannot
-  local probe rc
-  probe=$(mktemp "${TMPDIR:-/tmp}/karvo-elf32.XXXXXX") || return 1
-  base64 -d > "$probe" <<'ELF'
-f0VMRgEBAQAAAAAAAAAAAAIAAwABAAAAVIAECDQAAAAAAAAAAAAAADQAIAABAAAAAAAAAAEAAAAAAAAAAIAECACABAhbAAAAWwAAAAUAAAAAEAAAMdsxwEDNgA==
-ELF
-  chmod +x "$probe"
-  "$probe" 2>/dev/null; rc=$?
-  rm -f "$probe"
-  [ $rc -eq 0 ]
-}
+. scripts/lib/width32.sh
 
 missing=()
 for p in "${required[@]}"; do installed "$p" || missing+=("$p"); done

@@ -9,11 +9,14 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-win=${WIN:-build/win}
+# The service runs with the 32-bit template where 32-bit Windows code runs, else the 64-bit one.
+. scripts/lib/width32.sh
+if runs_32bit_programs && wine32_installed; then width=win32 win=build/win; else width=win64 win=build/win64; fi
+win=${WIN:-$win}
 version=$(head -n 1 VERSION)
 archive=$(realpath -m "${1:-dist/karvo-$version.zip}")
 work=$(realpath -m build/dist-test)
-prefix=build/wine-dist-prefix
+prefix=build/wine-dist-prefix-$width
 
 fail() {
   echo "dist-test: $*" >&2
@@ -72,7 +75,7 @@ svc=$work/service
 mkdir -p "$svc"
 exe=$svc/karvo-demo.exe
 "$packer" build "$release/examples/demo-service.toml" \
-  --template "$release/templates/win32/karvo-service.exe" --out "$exe" || fail "packing failed"
+  --template "$release/templates/$width/karvo-service.exe" --out "$exe" || fail "packing failed"
 "$packer" inspect "$exe" >"$work/inspect.txt" || fail "inspect failed"
 grep -qx "# Built from the karvo $version launcher template." "$work/inspect.txt" ||
   fail "inspect does not name the template's version: $(head -n 2 "$work/inspect.txt")"
@@ -95,7 +98,7 @@ echo "== under Wine: the Windows packer, then the service's life"
 export DEMO_DIR=$svc exe release version
 # The Windows packer must read the same version from the configured executable; then the
 # demo's steps drive the service.
-scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash -c '
+scripts/with-wine.sh --arch=$width "$prefix" "$win/wine-probe.exe" 600 bash -c '
   timeout 60 wine "$release/bin/windows/karvo-pack.exe" --version </dev/null >"$exe.version" 2>&1
   [ "$(tr -d "\r" <"$exe.version")" = "karvo-pack $version" ] ||
     { echo "dist-test: the Windows packer says: $(cat "$exe.version")" >&2; exit 1; }
@@ -105,7 +108,7 @@ scripts/with-wine.sh "$prefix" "$win/wine-probe.exe" 600 bash -c '
     { echo "dist-test: the Windows packer does not read the version: $(head -n 3 "$exe.inspect")" >&2; exit 1; }
   bash scripts/demo.sh --steps'
 rc=$?
-# 77: this machine runs no 32-bit programs (with-wine.sh said so); the rest was checked.
+# 77: this machine cannot run the width chosen (with-wine.sh said why); the rest was checked.
 if [ $rc -eq 77 ]; then
   echo "dist-test: the archive's contents are right; its run under Wine was skipped here"
   exit 0

@@ -13,16 +13,28 @@ esac
 prefix=$1 probe=$2 limit=$3; shift 3
 bits=32; [ "$arch" = win64 ] && bits=64
 
-# Some machines' kernels run no 32-bit programs at all ("Exec format error"). Wine's 32-bit
-# loader, which the plain `wine` command starts first, then cannot run: a 32-bit prefix is
-# impossible there, and a 64-bit one is driven by the 64-bit loader alone, through a `wine`
-# of our own ahead on PATH. Exit code 77 says "cannot run here", not "failed".
+. "$(dirname "$0")/lib/width32.sh"
+
+# Exit code 77 says "code of this width cannot run on this machine", not "failed"; every
+# caller (the tests, the demo, the archive test, the bench) skips that width on it. Three
+# things mean it, each said in one line: Wine's 32-bit loader is not installed, the kernel
+# refuses 32-bit programs, or the 32-bit probe says nothing in a prefix that was made
+# correctly (checked below, after the prefix exists).
+# KARVO_SKIP_NOTE names a file that receives the reason, for a caller's summary.
+cannot_run() {
+  echo "wine: $*: $bits-bit Windows code cannot run on this machine, skipped" >&2
+  [ -n "${KARVO_SKIP_NOTE:-}" ] && echo "$*" >"$KARVO_SKIP_NOTE"
+  exit 77
+}
+if [ "$arch" = win32 ]; then
+  runs_32bit_programs || cannot_run "this machine's kernel runs no 32-bit programs"
+  wine32_installed || cannot_run "Wine's 32-bit loader (package wine32:i386) is not installed"
+fi
+
+# The plain `wine` command starts the 32-bit loader first when it is installed; where the
+# kernel then refuses it, a 64-bit prefix is driven by the 64-bit loader alone, through a
+# `wine` of our own ahead on PATH.
 if ! wine --version >/dev/null 2>&1; then
-  if [ "$arch" = win32 ]; then
-    echo "wine: this machine's kernel runs no 32-bit programs, so Wine cannot run 32-bit" \
-      "Windows code here; skipped" >&2
-    exit 77
-  fi
   loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
   if ! "$loader" --version >/dev/null 2>&1; then
     echo "wine: neither the 32-bit nor the 64-bit Wine loader runs here" >&2
@@ -73,6 +85,13 @@ timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
 # prefix runs no PE32+) says nothing and exits 0: make sure code of this width really runs.
 out=$(timeout 60 wine "$probe" </dev/null 2>/dev/null | tr -d '\r')
 if [ "$out" != "wine-probe ok $bits-bit" ]; then
+  # Silence from a 32-bit probe in a prefix that was made correctly is this machine's Wine
+  # running no 32-bit code; anything else (a wrong answer, a broken prefix, a 64-bit probe
+  # that says nothing) is a fault to look into.
+  if [ "$arch" = win32 ] && [ -z "$out" ] && [ -f "$WINEPREFIX/system.reg" ] &&
+     [ -d "$WINEPREFIX/drive_c/windows/system32" ]; then
+    cannot_run "the 32-bit probe printed nothing in a working prefix: this Wine runs no 32-bit code"
+  fi
   echo "wine: the $bits-bit probe did not run (got '$out'); refusing to trust Windows tests" >&2
   exit 1
 fi

@@ -16,8 +16,7 @@ constexpr IntegerBounds BoundsTable[]{
     {Key::RestartResetAfter, 0, Max, ValueUnit::Milliseconds, "milliseconds"},
     {Key::RestartLimit, 0, Max, ValueUnit::None, "a number of restarts (0: unlimited)"},
     {Key::FailureRestartDelay, 0, Max, ValueUnit::Milliseconds, "milliseconds (0: no restart)"},
-    {Key::FailureResetPeriod, 0, Max, ValueUnit::Seconds,
-     "seconds (0: the default of one day)"},
+    {Key::FailureResetPeriod, 0, Max, ValueUnit::Seconds, "seconds (0: the default of one day)"},
     {Key::OutputMaxSize, 0, Max, ValueUnit::Bytes, "bytes (0: no limit)"},
     {Key::OutputKeep, 1, MaxOutputKeep, ValueUnit::None, "the number of rolled files to keep"},
 };
@@ -53,8 +52,8 @@ std::optional<std::string> integerBoundsProblem(ConfigKey key, std::string_view 
     if (!bounds) return std::nullopt;
     const auto value = decimalInteger(text);
     if (value && *value >= bounds->least && *value <= bounds->most) return std::nullopt;
-    return "give " + std::string(bounds->meaning) + ", " + std::to_string(bounds->least) +
-           " to " + std::to_string(bounds->most);
+    return "give " + std::string(bounds->meaning) + ", " + std::to_string(bounds->least) + " to " +
+           std::to_string(bounds->most);
 }
 
 std::string_view unitName(ValueUnit unit) {
@@ -65,6 +64,33 @@ std::string_view unitName(ValueUnit unit) {
         case ValueUnit::Bytes: return "bytes";
     }
     return "";
+}
+
+std::optional<std::int64_t> durationIn(std::string_view text, ValueUnit unit) {
+    struct Suffix {
+        std::string_view text;
+        std::int64_t milliseconds;
+    };
+    // "ms" before "m" and "s", which it ends in too.
+    static constexpr Suffix Suffixes[]{{"ms", 1}, {"s", 1000}, {"m", 60000}, {"h", 3600000}};
+    const std::int64_t perUnit = unit == ValueUnit::Milliseconds ? 1
+                                 : unit == ValueUnit::Seconds    ? 1000
+                                                                 : 0;
+    if (perUnit == 0) return std::nullopt;
+    for (const auto& suffix : Suffixes) {
+        if (!text.ends_with(suffix.text)) continue;
+        const auto digits = text.substr(0, text.size() - suffix.text.size());
+        if (digits.empty() || digits.size() > 10) return std::nullopt;
+        std::int64_t value = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        const std::int64_t milliseconds = value * suffix.milliseconds;
+        if (milliseconds % perUnit != 0) return std::nullopt;
+        return milliseconds / perUnit;
+    }
+    return std::nullopt;
 }
 
 }  // namespace karvo

@@ -48,4 +48,9 @@ std::optional<std::string> integerBoundsProblem(ConfigKey key, std::string_view 
 
 std::string_view unitName(ValueUnit unit);
 
+// A duration written with its unit ("500ms", "30s", "5m", "1h") in the unit a setting
+// counts in; nothing when the text is not such a duration or is no whole number of that
+// unit ("1500ms" in seconds).
+std::optional<std::int64_t> durationIn(std::string_view text, ValueUnit unit);
+
 }  // namespace karvo

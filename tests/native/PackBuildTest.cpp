@@ -95,15 +95,44 @@ INSTANTIATE_TEST_SUITE_P(
                  Key::Dependencies, "Tcpip,Dhcp"},
         FormCase{"ListAsOneStringIsVerbatim", "jre_search_sequence = 'B.\\jre;Y;'",
                  Key::SearchSequence, "B.\\jre;Y;"},
-        FormCase{"EmptyListIsEmptyText", "native_library_path = []", Key::NativeLibraryDirectories, ""},
-        FormCase{"ListKeepsEmptyEntries", "class_path = ['a', '', 'b']", Key::ClassPath, "a;;b"},
+        FormCase{"EmptyListIsEmptyText", "native_library_path = []", Key::NativeLibraryDirectories,
+                 ""},
+        FormCase{"PlainFileIsAMandatoryArchive", "class_path = ['lib/ticker.jar']", Key::ClassPath,
+                 "A1lib\\ticker.jar"},
+        FormCase{"PlainWildcardIsTheArchivesOfADirectory", "class_path = ['lib/*.jar', '*.jar']",
+                 Key::ClassPath, "S1lib;S1."},
+        FormCase{"PlainPathEndingInASeparatorIsADirectory", "class_path = ['classes\\']",
+                 Key::ClassPath, "D1classes"},
+        FormCase{"PlainVariableOnTheClassPath", "class_path = ['%CP%']", Key::ClassPath, "E1CP"},
+        FormCase{"PathBeginningWithALetterAndAWordIsPlain", "class_path = ['Lib/a.jar']",
+                 Key::ClassPath, "A1Lib\\a.jar"},
+        FormCase{"SearchPlainDirectoryIsRelativeToTheExecutable", "jre_search_sequence = ['jre/']",
+                 Key::SearchSequence, "Bjre"},
+        FormCase{"SearchAbsoluteDirectory",
+                 "jre_search_sequence = ['C:/Java/jdk', '%KARVO_EXEDIR%\\j']", Key::SearchSequence,
+                 "AC:\\Java\\jdk;A%KARVO_EXEDIR%\\j"},
+        FormCase{"SearchVariableAndRegistryWords",
+                 "jre_search_sequence = ['%JAVA_HOME%', 'Registry']", Key::SearchSequence,
+                 "EJAVA_HOME;Y"},
+        FormCase{"DurationInSecondsForASecondsSetting", "stop_timeout = '2m'", Key::StopTimeout,
+                 "120"},
+        FormCase{"DurationInMillisecondsSetting", "restart_delay = '2s'", Key::RestartDelay,
+                 "2000"},
+        FormCase{"DurationOfHours", "restart_reset_after = '1h'", Key::RestartResetAfter,
+                 "3600000"},
+        FormCase{"DurationOfMilliseconds", "failure_restart_delay = '500ms'",
+                 Key::FailureRestartDelay, "500"},
+        FormCase{"PlainNumberKeepsItsUnit", "failure_reset_period = 90", Key::FailureResetPeriod,
+                 "90"},
+        FormCase{"ListKeepsEmptyEntries", "class_path = ['A1a', '', 'A1b']", Key::ClassPath,
+                 "A1a;;A1b"},
         FormCase{"Windows1252Bytes", "application_id = 'é€'", Key::ApplicationId, "\xE9\x80"},
         FormCase{"RawBytes", "application_id = { raw = [0, 65, 255] }", Key::ApplicationId,
                  std::string("\0A\xFF", 3)},
         FormCase{"RawFlagHoldingANul", "redirect_stdout = { raw = [49, 0] }", Key::PassStdOutFile,
                  std::string("1\0", 2)},
-        FormCase{"RawIntegerThatIsNoNumber", "launcher_type = { raw = [32, 52] }", Key::LauncherType,
-                 " 4"},
+        FormCase{"RawIntegerThatIsNoNumber", "launcher_type = { raw = [32, 52] }",
+                 Key::LauncherType, " 4"},
         FormCase{"RawEmpty", "[messages]\ntitle = { raw = [] }", Key::MessageTitle, ""},
         FormCase{"NewMessageDefault", "", Key::MessageJvmDamaged64,
                  "The Java runtime found at {0} is damaged.\nPlease reinstall it or set "
@@ -117,13 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
                  Key::ServiceAccount, "NT SERVICE\\s"},
         FormCase{"NoAccountNoKey", "", Key::ServiceAccount, std::nullopt},
         FormCase{"OutputKeepAtLeastOne", "output_keep = 1", Key::OutputKeep, "1"},
-        FormCase{"ResetPeriodZeroMeansDefault", "failure_reset_period = 0",
-                 Key::FailureResetPeriod, "0"}),
+        FormCase{"ResetPeriodZeroMeansDefault", "failure_reset_period = 0", Key::FailureResetPeriod,
+                 "0"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PackValueForms, WideTextsBecomeUtf16) {
     const auto input = readDescription(
-        "description = 'x\U0001F600'\n[raw.wide]\n\"5\" = { raw = [55296] }\n"
+        "service_name = 's'\nmain_class = 'm'\ndescription = 'x\U0001F600'\n[raw.wide]\n\"5\" = { "
+        "raw = [55296] }\n"
         "\"6\" = { raw = [0, 65] }\n",
         "w.toml", ".");
     const auto tables = buildConfigTables(input.block, std::nullopt);
@@ -338,7 +368,37 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"OutputSizeAsWord", "output_max_size = 'big'",
                     "output_max_size = 'big' is not a number"},
         RefusalCase{"KeepingNoRolledFile", "output_keep = 0", "output_keep = 0 is out of range"},
-        RefusalCase{"ErrorNamesItsLine", "service_name = 's'\n\nmain_class = 7", "bad.toml:3:"}),
+        RefusalCase{"ErrorNamesItsLine", "service_name = 's'\n\nmain_class = 7", "bad.toml:3:"},
+        RefusalCase{
+            "ServiceNameMissing", "main_class = 'm'",
+            "bad.toml: service_name is missing: give the name the service is installed under"},
+        RefusalCase{"MainClassMissing", "service_name = 's'", "main_class is missing"},
+        RefusalCase{"MainClassEmpty", "service_name = 's'\nmain_class = ''",
+                    "main_class is missing"},
+        RefusalCase{"TabFromAnEscapeInAClassPathEntry", "class_path = [\"A1lib\\ticker.jar\"]",
+                    "bad.toml:1: class_path entry 1 'A1lib\ticker.jar' contains the control "
+                    "character U+0009"},
+        RefusalCase{
+            "UnknownKindLetterWithTheEntrysLine", "class_path = [\n  'a.jar',\n  'X1b.jar',\n]",
+            "bad.toml:3: class_path entry 2 'X1b.jar' is written as a code, but 'X' is not a kind "
+            "letter of the class path (S, D, A or E)"},
+        RefusalCase{"ClassPathDigitNeitherZeroNorOne", "class_path = ['A2a.jar']",
+                    "the digit after the kind letter is 1 (mandatory) or 0 (optional), not 2"},
+        RefusalCase{"ClassPathCodeWithoutArgument", "class_path = ['A1']",
+                    "names nothing after its kind letter"},
+        RefusalCase{"WildcardOtherThanTheArchivesOfADirectory", "class_path = ['lib/*.zip']",
+                    "a wildcard is only understood as DIR\\*.jar"},
+        RefusalCase{"SearchEntryWithUnknownKindLetter", "jre_search_sequence = ['JRE']",
+                    "'J' is not a kind letter of the runtime search (A, B, R, E, S or Y)"},
+        RefusalCase{"SearchRegistryWithAnArgument", "jre_search_sequence = ['YX']",
+                    "takes nothing after it"},
+        RefusalCase{"SearchEntryWithALineFeed", "jre_search_sequence = \"B.\\njre\"",
+                    "jre_search_sequence entry 1 'B.\njre' contains the control character U+000A"},
+        RefusalCase{
+            "DurationThatIsNoWholeNumberOfItsUnit", "stop_timeout = '1500ms'",
+            "stop_timeout = '1500ms' is not a number; it must be a whole number of seconds, or a "
+            "duration with its unit: ms, s, m or h"},
+        RefusalCase{"UnitOnASettingThatIsNoDuration", "output_max_size = '1m'", "is not a number"}),
     [](const auto& info) { return info.param.name; });
 
 struct WarningCase {
@@ -348,6 +408,9 @@ struct WarningCase {
 };
 
 class PackWarnings : public ::testing::TestWithParam<WarningCase> {};
+
+const std::string Named = "service_name = 's'\nmain_class = 'm'\n";
+const std::string Kept = "stdout_file = 'o'\nredirect_stdout = true\n";
 
 TEST_P(PackWarnings, PointOutLikelyMistakes) {
     const auto input = readDescription(GetParam().toml, "w.toml", ".");
@@ -362,19 +425,25 @@ TEST_P(PackWarnings, PointOutLikelyMistakes) {
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, PackWarnings,
     ::testing::Values(
-        WarningCase{"CompleteDescription", "service_name = 's'\nmain_class = 'm'", ""},
-        WarningCase{"NoServiceName", "main_class = 'm'", "no service_name"},
-        WarningCase{"NoMainClass", "service_name = 's'", "no main_class"},
-        WarningCase{"ServiceNameWithBackslash", "service_name = 'a\\b'\nmain_class = 'm'",
+        WarningCase{"CompleteDescription", Named + Kept, ""},
+        WarningCase{"BothStreamsDiscarded", Named,
+                    "standard output and standard error are both discarded"},
+        WarningCase{"FilesWithoutTheirFlagsAreDiscarded",
+                    Named + "stdout_file = 'o'\nstderr_file = 'e'\n", "both discarded"},
+        WarningCase{"OneStreamKeptIsEnough", Named + "stderr_file = 'e'\nredirect_stderr = 1\n",
+                    ""},
+        WarningCase{"NoServiceNameInAnExactBlock",
+                    "write_defaults = false\nmain_class = 'm'\n" + Kept, "service_name is missing"},
+        WarningCase{"NoMainClassInAnExactBlock",
+                    "write_defaults = false\nservice_name = 's'\n" + Kept, "main_class is missing"},
+        WarningCase{"ServiceNameWithBackslash", "service_name = 'a\\b'\nmain_class = 'm'\n" + Kept,
                     "Service Control Manager will refuse"},
-        WarningCase{"MessageLosesItsDetail",
-                    "service_name = 's'\nmain_class = 'm'\n[messages]\ninternal_error = 'Oops'",
+        WarningCase{"MessageLosesItsDetail", Named + Kept + "[messages]\ninternal_error = 'Oops'",
                     "message 'internal_error' has no {0}"},
         WarningCase{"MessageWithoutDetailHasPlaceholder",
-                    "service_name = 's'\nmain_class = 'm'\n[messages]\ntitle = 'Error {0}'",
+                    Named + Kept + "[messages]\ntitle = 'Error {0}'",
                     "message 'title' contains {0}, but"},
-        WarningCase{"PlaceholderTwice",
-                    "service_name = 's'\nmain_class = 'm'\n[messages]\ninternal_error = '{0} {0}'",
+        WarningCase{"PlaceholderTwice", Named + Kept + "[messages]\ninternal_error = '{0} {0}'",
                     "more than once"}),
     [](const auto& info) { return info.param.name; });
 

@@ -153,13 +153,16 @@ TEST(PackBuildFailures, OutputOverTheTemplateIsRefused) {
 
 TEST(PackBuild, ReplacesAnExistingOutputAndReportsWarnings) {
     TempDir dir;
-    writeText(dir / "c.toml", "main_class = 'm'\n");
+    writeText(dir / "c.toml", "service_name = 's'\nmain_class = 'm'\n");
     writeBytes(dir / "t.exe", fakeTemplate());
     writeText(dir / "o.exe", "old");
     const auto run = runPack({"build", (dir / "c.toml").string(), "--template",
                               (dir / "t.exe").string(), "--out", (dir / "o.exe").string()});
     EXPECT_EQ(run.exitCode, ExitSuccess) << run.err;
-    EXPECT_NE(run.err.find("karvo-pack: warning: no service_name"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("karvo-pack: warning: the program's standard output and standard "
+                           "error are both discarded"),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(readPackedExecutable(readBytes(dir / "o.exe")).problem, ReadProblem::None);
 }
 

@@ -140,7 +140,8 @@ TEST_P(IncludedFileSizes, ComeBackByteForByte) {
     writeBytes(dir / "data.bin", data);
     writeBytes(dir / "small.bin", {1, 2, 3});
     writeText(dir / "c.toml",
-              "service_name = 's'\nmain_class = 'm'\n[[include]]\nname = 'lib\\data.bin'\n"
+              "service_name = 's'\nmain_class = 'm'\nadd_runtime_jar = false\n"
+              "[[include]]\nname = 'lib\\data.bin'\n"
               "source = 'data.bin'\n[[include]]\nname = 'after.bin'\nsource = 'small.bin'\n");
     const auto exe = (dir / "c.exe").string();
     auto run = runPack({"build", (dir / "c.toml").string(), "--template",

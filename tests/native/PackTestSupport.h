@@ -66,9 +66,26 @@ struct PackRun {
     std::string err;
 };
 
+// The bytes of the stand-in runtime classes' jar that every build of the tests includes.
+inline const std::string StandInRuntimeJar = "stand-in runtime classes";
+
+// A release archive's layout for the packer: bin/tool/ where the packer lies and runtime/
+// with the runtime classes' jars, made once and removed when the tests end.
+inline const std::filesystem::path& packerDirectory() {
+    static const TempDir kit;
+    static const std::filesystem::path directory = [] {
+        std::filesystem::create_directories(kit / "bin" / "tool");
+        std::filesystem::create_directories(kit / "runtime");
+        writeText(kit / "runtime" / "karvo-runtime.jar", StandInRuntimeJar);
+        writeText(kit / "runtime" / "tslruntime.jar", StandInRuntimeJar);
+        return kit / "bin" / "tool";
+    }();
+    return directory;
+}
+
 inline PackRun runPack(const std::vector<std::string>& arguments) {
     std::ostringstream out, err;
-    const int code = runPacker(arguments, out, err);
+    const int code = runPacker(arguments, out, err, packerDirectory());
     return {code, out.str(), err.str()};
 }
 

@@ -140,7 +140,7 @@ TEST(PackerVersion, IsTheReleaseVersion) {
 // inspect names the template's version right under its heading, or says there is none.
 TEST(PackerVersion, InspectNamesTheTemplatesVersion) {
     TempDir dir;
-    writeText(dir / "c.toml", "main_class = 'm'\n");
+    writeText(dir / "c.toml", "service_name = 's'\nmain_class = 'm'\n");
     for (const auto& [image, line] :
          {std::pair{versionedImage(false, 0x00020001, 0x00050000),
                     "# Built from the karvo 2.1.5 launcher template.\n"},

@@ -12,6 +12,7 @@
 #include "PackDescription.h"
 #include "PackInspect.h"
 #include "PackedExecutable.h"
+#include "PackStarter.h"
 #include "PeVersion.h"
 #include "WindowsText.h"
 #include "config/SettingBounds.h"
@@ -21,13 +22,18 @@ namespace {
 
 constexpr const char* Usage =
     "usage: karvo-pack build CONFIG.toml --template TEMPLATE.exe --out OUTPUT.exe\n"
-    "       karvo-pack inspect EXECUTABLE.exe [--extract DIR]\n"
+    "                  [--runtime-jar JAR]\n"
+    "       karvo-pack inspect EXECUTABLE.exe [--extract DIR] [--all]\n"
+    "       karvo-pack init [DIR]\n"
     "       karvo-pack keys\n"
     "       karvo-pack --version\n"
     "\n"
     "build    writes OUTPUT.exe: the template with the configuration of CONFIG.toml appended\n"
-    "inspect  prints the configuration of a configured executable in the form build reads;\n"
+    "         and the runtime classes' jar included (found beside karvo-pack, or JAR)\n"
+    "inspect  prints the configuration of a configured executable in the form build reads,\n"
+    "         leaving out what build adds by itself unless --all is given;\n"
     "         --extract writes its included files to DIR and names them as sources\n"
+    "init     writes DIR/service.toml, a commented starter description for the jar in DIR\n"
     "keys     lists every setting with its key number, kind and meaning\n"
     "--version prints the packer's version, which is also the version of the templates it\n"
     "         comes with\n";
@@ -38,13 +44,22 @@ struct CommandLine {
     std::map<std::string, std::string> options;
 };
 
+// Switches (such as --all) take no value.
 std::optional<CommandLine> parse(const std::vector<std::string>& arguments,
-                                 const std::vector<std::string>& known, std::string& error) {
+                                 const std::vector<std::string>& known, std::string& error,
+                                 const std::vector<std::string>& switches = {}) {
     CommandLine line;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (!argument.starts_with("--")) {
             line.positional.push_back(argument);
+            continue;
+        }
+        if (std::find(switches.begin(), switches.end(), argument) != switches.end()) {
+            if (!line.options.emplace(argument, "").second) {
+                error = argument + " is given twice";
+                return std::nullopt;
+            }
             continue;
         }
         if (std::find(known.begin(), known.end(), argument) == known.end()) {
@@ -102,9 +117,33 @@ void writeAtomically(const std::filesystem::path& target, const std::vector<std:
     }
 }
 
-int build(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+// The runtime classes' jar: the one named on the command line, else the one beside the
+// packer in the release archive (bin/<platform>/ and runtime/) or in the build tree
+// (build/<kind>/ and build/java/).
+std::vector<std::uint8_t> findRuntimeJar(const CommandLine& line, const std::string& name,
+                                         const std::filesystem::path& packerDirectory) {
+    if (line.options.count("--runtime-jar"))
+        return readBinary(pathFromUtf8(line.options.at("--runtime-jar")), "runtime jar");
+    std::string tried;
+    if (!packerDirectory.empty()) {
+        for (const auto& candidate : {packerDirectory / ".." / ".." / "runtime" / name,
+                                      packerDirectory / ".." / "java" / name}) {
+            std::error_code code;
+            if (std::filesystem::is_regular_file(candidate, code))
+                return readBinary(candidate, "runtime jar");
+            tried += (tried.empty() ? "" : ", ") + utf8FromPath(candidate.lexically_normal());
+        }
+    }
+    throw PackError("the runtime classes' jar " + name + " was not found" +
+                    (tried.empty() ? "" : " (looked for " + tried + ")") +
+                    "; give --runtime-jar PATH, name it in class_path or an [[include]], or set " +
+                    std::string(AddRuntimeJarSetting) + " = false");
+}
+
+int build(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+          const std::filesystem::path& packerDirectory) {
     std::string error;
-    const auto line = parse(arguments, {"--template", "--out"}, error);
+    const auto line = parse(arguments, {"--template", "--out", "--runtime-jar"}, error);
     if (line && (line->positional.size() != 1 || !line->options.count("--template") ||
                  !line->options.count("--out")))
         error = "build needs CONFIG.toml, --template and --out";
@@ -116,7 +155,9 @@ int build(const std::vector<std::string>& arguments, std::ostream& out, std::ost
     const auto templatePath = pathFromUtf8(line->options.at("--template"));
     const auto output = pathFromUtf8(line->options.at("--out"));
 
-    const PackInput input = readDescriptionFile(config);
+    PackInput input = readDescriptionFile(config);
+    if (input.wantsRuntimeJar)
+        includeRuntimeJar(input, findRuntimeJar(*line, input.runtimeJarName, packerDirectory));
     const auto templateBytes = readBinary(templatePath, "template");
     std::error_code code;
     if (std::filesystem::equivalent(templatePath, output, code))
@@ -160,7 +201,7 @@ void extract(const PackedConfiguration& config, const std::filesystem::path& dir
 
 int inspect(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     std::string error;
-    const auto line = parse(arguments, {"--extract"}, error);
+    const auto line = parse(arguments, {"--extract"}, error, {"--all"});
     if (line && line->positional.size() != 1) error = "inspect needs one EXECUTABLE.exe";
     if (!error.empty()) {
         err << "karvo-pack: " << error << "\n" << Usage;
@@ -179,6 +220,7 @@ int inspect(const std::vector<std::string>& arguments, std::ostream& out, std::o
                                   ? "Built from the karvo " + *version + " launcher template."
                                   : "Built from a launcher template without a version resource.";
     options.machine = readPeMachine(bytes);
+    options.all = line->options.count("--all") > 0;
     if (line->options.count("--extract")) {
         options.extractDirectory = std::filesystem::absolute(pathFromUtf8(line->options.at("--extract")));
         extract(read.configuration, *options.extractDirectory);
@@ -186,6 +228,38 @@ int inspect(const std::vector<std::string>& arguments, std::ostream& out, std::o
     const auto description = describeConfiguration(read.configuration, options);
     for (const auto& warning : description.warnings) err << "karvo-pack: warning: " << warning << "\n";
     out << description.toml;
+    return ExitSuccess;
+}
+
+int init(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.size() > 2) {
+        err << "karvo-pack: init takes at most one DIR\n" << Usage;
+        return ExitUsage;
+    }
+    const auto directory = pathFromUtf8(arguments.size() == 2 ? arguments[1] : ".");
+    std::error_code code;
+    if (!std::filesystem::is_directory(directory, code))
+        throw PackError(utf8FromPath(directory) + " is not a directory");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, code)) {
+        if (entry.is_regular_file(code)) names.push_back(utf8FromPath(entry.path().filename()));
+    }
+    std::sort(names.begin(), names.end());
+    std::string problem;
+    const std::string jar = programJar(names, problem);
+    if (jar.empty()) {
+        throw PackError(utf8FromPath(directory) + ": " +
+                        (problem.empty() ? "no .jar here; put the program's jar (from Maven's "
+                                           "target or Gradle's build/libs) in it first"
+                                         : problem));
+    }
+    const auto target = directory / StarterFileName;
+    if (std::filesystem::exists(target, code))
+        throw PackError(utf8FromPath(target) + " exists already; init does not replace it");
+    const auto text = starterDescription(jar);
+    writeAtomically(target, std::vector<std::uint8_t>(text.begin(), text.end()));
+    out << "wrote " << utf8FromPath(target) << " for " << jar
+        << ": edit main_class (and the lines marked EDIT), then run karvo-pack build\n";
     return ExitSuccess;
 }
 
@@ -210,11 +284,13 @@ int keys(std::ostream& out) {
 
 }  // namespace
 
-int runPacker(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int runPacker(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+              const std::filesystem::path& packerDirectory) {
     const std::string command = arguments.empty() ? "" : arguments[0];
     try {
-        if (command == "build") return build(arguments, out, err);
+        if (command == "build") return build(arguments, out, err, packerDirectory);
         if (command == "inspect") return inspect(arguments, out, err);
+        if (command == "init") return init(arguments, out, err);
         if (command == "keys" && arguments.size() == 1) return keys(out);
         if (command == "--version" && arguments.size() == 1) {
             out << "karvo-pack " << KARVO_VERSION_TEXT << "\n";

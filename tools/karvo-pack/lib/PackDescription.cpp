@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "IncludedFileName.h"
+#include "NameSuggestion.h"
+#include "PackPathEntries.h"
 #include "PackRules.h"
 #include "PackValues.h"
 #include "TomlNesting.h"
@@ -24,29 +26,6 @@ using Wides = std::map<ConfigKey, std::u16string>;
 [[noreturn]] void refuse(const toml::node& node, const std::string& sourceName,
                          const std::string& text) {
     throw PackError(where(node, sourceName) + text);
-}
-
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// "; did you mean 'x'?" for a near miss among the candidates, else nothing.
-std::string suggestion(std::string_view name, const std::vector<std::string>& candidates) {
-    for (const auto& candidate : candidates) {
-        if (editDistance(name, candidate) <= 2) return "; did you mean '" + candidate + "'?";
-    }
-    return {};
 }
 
 bool isMessage(const ConfigKeyInfo& info) { return info.name.starts_with(MessagePrefix); }
@@ -102,24 +81,37 @@ public:
 
     PackInput read(const toml::table& root) {
         bool writeDefaults = true;
+        bool addRuntimeJar = true;
         for (const auto& [key, value] : root) {
             const std::string name(key.str());
             if (name == "messages") readMessages(tableOf(value, "[messages]", source_));
             else if (name == "raw") readRaw(tableOf(value, "[raw]", source_));
             else if (name == "localized") readLocalized(value);
             else if (name == "include") readIncludes(value);
-            else if (name == WriteDefaultsSetting) {
-                if (!value.is_boolean()) refuse(value, source_, name + " must be true or false");
-                writeDefaults = value.as_boolean()->get();
-            } else readSetting(name, value);
+            else if (name == WriteDefaultsSetting)
+                writeDefaults = switchValue(name, value);
+            else if (name == AddRuntimeJarSetting)
+                addRuntimeJar = switchValue(name, value);
+            else
+                readSetting(name, value);
         }
         if (writeDefaults) addDefaults();
         checkMessages();
-        checkServiceSettings();
-        return finish();
+        checkServiceSettings(writeDefaults);
+        auto input = finish();
+        // Without the defaults the block is exactly the description: nothing is added.
+        input.runtimeJarName = runtimeJarName(texts_);
+        input.wantsRuntimeJar =
+            writeDefaults && addRuntimeJar && !namesRuntimeJar(texts_, includedNames_);
+        return input;
     }
 
 private:
+    bool switchValue(const std::string& name, const toml::node& value) {
+        if (!value.is_boolean()) refuse(value, source_, name + " must be true or false");
+        return value.as_boolean()->get();
+    }
+
     void readSetting(const std::string& name, const toml::node& value) {
         const ConfigKeyInfo* info = findConfigKeyByName(name);
         if (info && isMessage(*info)) {
@@ -146,10 +138,45 @@ private:
         // The raw form is the exact stored text, taken as it is (see PackRules.h).
         if (value.is_table()) {
             rawNamed_.insert(info->number);
-        } else if (const auto found = texts_.find(info->number); found != texts_.end()) {
+            return;
+        }
+        if (info->number == Key::ClassPath) codeEntries(PathList::ClassPath, name, value);
+        if (info->number == Key::SearchSequence) codeEntries(PathList::RuntimeSearch, name, value);
+        if (const auto found = texts_.find(info->number); found != texts_.end()) {
             if (const auto problem = storedValueProblem(info->number, found->second))
                 refuse(value, source_, *problem);
         }
+    }
+
+    // Each entry as written becomes its stored code; a refusal names the entry's own line.
+    void codeEntries(PathList list, const std::string& name, const toml::node& value) {
+        const auto* array = value.as_array();
+        std::string& text =
+            texts_[list == PathList::ClassPath ? Key::ClassPath : Key::SearchSequence];
+        std::string coded;
+        std::size_t start = 0, index = 0;
+        for (;;) {
+            const auto end = text.find(';', start);
+            const auto entry = text.substr(start, end == std::string::npos ? end : end - start);
+            const toml::node& node = array && index < array->size() ? *array->get(index) : value;
+            const auto result = codedEntry(list, entry);
+            if (!result.problem.empty()) {
+                refuse(node, source_,
+                       name + " entry " + std::to_string(index + 1) + " " + result.problem);
+            }
+            if (index) coded += ';';
+            coded += result.text;
+            ++index;
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        if (coded.size() > MaxTextLength) {
+            refuse(value, source_,
+                   name + " is " + std::to_string(coded.size()) +
+                       " characters long with its kind letters; the launcher accepts at most " +
+                       std::to_string(MaxTextLength));
+        }
+        text = coded;
     }
 
     void storeNamed(const ConfigKeyInfo& info, const std::string& label, const toml::node& value) {
@@ -280,6 +307,7 @@ private:
             }
             if (!sourceNode->is_string()) refuse(*sourceNode, source_, "source must be a string");
             files_.push_back({name, readSource(*sourceNode, shown)});
+            includedNames_.push_back(name);
             names += (names.empty() ? "" : ";") + name;
         }
         if (names.size() > MaxTextLength) {
@@ -347,20 +375,21 @@ private:
         }
     }
 
-    void checkServiceSettings() {
+    void checkServiceSettings(bool complete) {
+        checkCombinations();
+        // A description that asks for the block exactly as given (write_defaults = false) may
+        // leave them out: such a block takes the name from the command line.
+        if (const auto missing = missingSettingProblem(texts_)) {
+            if (complete) throw PackError(source_ + ": " + *missing);
+            warnings_.push_back(*missing);
+        }
+        if (const auto discarded = discardedOutputWarning(texts_)) warnings_.push_back(*discarded);
         const auto name = texts_.find(Key::ServiceName);
-        if (name == texts_.end() || name->second.empty()) {
-            warnings_.push_back("no service_name: every command then needs the service name on "
-                                "its command line");
-        } else if (name->second.size() > 256 ||
-                   name->second.find_first_of("/\\") != std::string::npos) {
+        if (name != texts_.end() &&
+            (name->second.size() > 256 || name->second.find_first_of("/\\") != std::string::npos)) {
             warnings_.push_back("service_name is longer than 256 characters or contains '/' or "
                                 "'\\'; the Service Control Manager will refuse it");
         }
-        checkCombinations();
-        const auto mainClass = texts_.find(Key::MainClass);
-        if (mainClass == texts_.end() || mainClass->second.empty())
-            warnings_.push_back("no main_class: the service cannot start a Java program");
     }
 
     void checkCombinations() {
@@ -392,6 +421,7 @@ private:
     // Where each named setting was given, for refusals that concern several settings.
     std::map<ConfigKey, const toml::node*> nodes_;
     std::set<ConfigKey> rawNamed_;
+    std::vector<std::string> includedNames_;
 };
 
 std::string tooLarge(const std::string& sourceName, std::uint64_t size) {
@@ -401,6 +431,21 @@ std::string tooLarge(const std::string& sourceName, std::uint64_t size) {
 }
 
 }  // namespace
+
+void includeRuntimeJar(PackInput& input, std::vector<std::uint8_t> data) {
+    std::map<ConfigKey, std::string> texts(input.block.texts.begin(), input.block.texts.end());
+    std::string& names = texts[Key::IncludedFileNames];
+    names += (names.empty() ? "" : ";") + input.runtimeJarName;
+    if (names.size() > MaxTextLength) {
+        throw PackError("the included file names and " + input.runtimeJarName +
+                        " are longer together than the launcher accepts (" +
+                        std::to_string(MaxTextLength) + " characters)");
+    }
+    input.files.push_back({input.runtimeJarName, std::move(data)});
+    texts[Key::IncludedFileCount] = std::to_string(input.files.size());
+    input.block.texts.assign(texts.begin(), texts.end());
+    input.wantsRuntimeJar = false;
+}
 
 PackInput readDescription(std::string_view tomlText, const std::string& sourceName,
                           const std::filesystem::path& baseDirectory) {

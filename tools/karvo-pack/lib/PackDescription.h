@@ -21,7 +21,15 @@ struct PackInput {
     ConfigBlock block;
     std::vector<IncludedFile> files;
     std::vector<std::string> warnings;  // accepted, but probably not what the user meant
+    // The description neither names the runtime classes' jar nor turns adding it off: the
+    // build includes runtimeJarName (includeRuntimeJar).
+    bool wantsRuntimeJar = false;
+    std::string runtimeJarName;
 };
+
+// Adds the runtime classes' jar as an included file (the launcher puts included archives on
+// the class path). Throws PackError when the names of the included files grow too long.
+void includeRuntimeJar(PackInput& input, std::vector<std::uint8_t> data);
 
 // Reads a description given as text. sourceName names it in messages; included files'
 // sources are read relative to baseDirectory. Throws PackError.
@@ -33,6 +41,8 @@ PackInput readDescriptionFile(const std::filesystem::path& path);
 
 // The top-level setting that turns off the packer's defaults (messages, launcher type).
 inline constexpr std::string_view WriteDefaultsSetting = "write_defaults";
+// The top-level setting that keeps the packer from adding the runtime classes' jar.
+inline constexpr std::string_view AddRuntimeJarSetting = "add_runtime_jar";
 // Messages live in their own table, under their names without this prefix.
 inline constexpr std::string_view MessagePrefix = "message_";
 

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "PackDescription.h"
+#include "PackPathEntries.h"
 #include "PackRules.h"
 #include "PackValues.h"
 #include "TomlText.h"
@@ -49,7 +50,16 @@ bool isCanonicalInteger(const std::string& text) {
     }
 }
 
-std::string listValue(const std::string& bytes, char separator) {
+// A class path or search entry in the plain form people write, where one means the same.
+std::string entryText(const std::string& entry, std::optional<PathList> list) {
+    if (list) {
+        if (const auto plain = plainEntry(*list, entry))
+            return tomlString(windows1252ToUtf8(*plain));
+    }
+    return narrowText(entry);
+}
+
+std::string listValue(const std::string& bytes, char separator, std::optional<PathList> list) {
     std::vector<std::string> entries;
     std::size_t start = 0;
     for (;;) {
@@ -58,9 +68,9 @@ std::string listValue(const std::string& bytes, char separator) {
         if (end == std::string::npos) break;
         start = end + 1;
     }
-    if (entries.size() == 1) return "[" + narrowText(entries[0]) + "]";
+    if (entries.size() == 1) return "[" + entryText(entries[0], list) + "]";
     std::string out = "[\n";
-    for (const auto& entry : entries) out += "    " + narrowText(entry) + ",\n";
+    for (const auto& entry : entries) out += "    " + entryText(entry, list) + ",\n";
     return out + "]";
 }
 
@@ -73,7 +83,12 @@ std::string namedValue(const ConfigKeyInfo& info, const std::string& bytes) {
     // build takes only numbers for these; any other text the block holds comes back raw.
     if (info.kind == KeyKind::Flag || info.kind == KeyKind::Int)
         return isDecimalIntegerText(bytes) ? narrowText(bytes) : rawArray(bytes);
-    if (info.listSeparator && !bytes.empty()) return listValue(bytes, info.listSeparator);
+    if (info.listSeparator && !bytes.empty()) {
+        std::optional<PathList> list;
+        if (info.number == Key::ClassPath) list = PathList::ClassPath;
+        if (info.number == Key::SearchSequence) list = PathList::RuntimeSearch;
+        return listValue(bytes, info.listSeparator, list);
+    }
     return narrowText(bytes);
 }
 
@@ -163,14 +178,29 @@ private:
                             std::to_string(limit) + "); a rebuild refuses it");
     }
 
-    void printTopLevel() {
+    // Whether the rebuild must take the block exactly as printed: it lacks a key build adds
+    // by itself, or a setting build otherwise requires.
+    bool needsExactBlock() const {
         for (const auto& info : configKeyTable()) {
-            if (!info.packerDefault.empty() && !tables_.texts.count(info.number)) {
-                // Without this the rebuild would add the packer's default for the key.
-                out_ += std::string(WriteDefaultsSetting) + " = false\n";
-                break;
-            }
+            if (!info.packerDefault.empty() && !tables_.texts.count(info.number)) return true;
         }
+        return missingSettingProblem(tables_.texts).has_value();
+    }
+
+    // A value build writes by itself when the description is silent: left out unless asked.
+    bool isLeftOut(const ConfigKeyInfo& info, const std::string& value) const {
+        return !options_.all && !exact_ && !info.packerDefault.empty() &&
+               value == info.packerDefault;
+    }
+
+    void printTopLevel() {
+        exact_ = needsExactBlock();
+        std::vector<std::string> included;
+        for (const auto& file : config_.files) included.push_back(file.name);
+        if (exact_)
+            out_ += std::string(WriteDefaultsSetting) + " = false\n";
+        else if (!namesRuntimeJar(tables_.texts, included))
+            out_ += std::string(AddRuntimeJarSetting) + " = false\n";
         for (const auto& info : configKeyTable()) {
             if (isMessage(info) || info.number == Key::IncludedFileCount ||
                 info.number == Key::IncludedFileNames)
@@ -181,7 +211,7 @@ private:
                     out_ += std::string(info.name) + " = " + wideText(found->second) + "\n";
             } else {
                 const auto found = tables_.texts.find(info.number);
-                if (found != tables_.texts.end())
+                if (found != tables_.texts.end() && !isLeftOut(info, found->second))
                     out_ +=
                         std::string(info.name) + " = " + checkedValue(info, found->second) + "\n";
             }
@@ -206,7 +236,8 @@ private:
         std::string section;
         for (const auto& info : configKeyTable()) {
             const auto found = tables_.texts.find(info.number);
-            if (!isMessage(info) || found == tables_.texts.end()) continue;
+            if (!isMessage(info) || found == tables_.texts.end() || isLeftOut(info, found->second))
+                continue;
             section += std::string(info.name.substr(MessagePrefix.size())) + " = " +
                        narrowText(found->second) + "\n";
         }
@@ -257,6 +288,7 @@ private:
     const DescribeOptions& options_;
     ConfigTables tables_;
     std::optional<CombinationProblem> combination_;
+    bool exact_ = false;
     std::string out_;
     std::vector<std::string> warnings_;
 };

@@ -22,6 +22,8 @@ struct DescribeOptions {
     // What the heading says of the template the executable was built from; nothing when
     // empty.
     std::string templateVersion;
+    // Every setting, also those that equal what build adds by itself.
+    bool all = false;
 };
 
 struct Description {

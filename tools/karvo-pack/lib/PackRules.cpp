@@ -1,5 +1,6 @@
 #include "PackRules.h"
 
+#include "PackPathEntries.h"
 #include "TomlText.h"
 #include "WindowsText.h"
 #include "config/RestartPolicy.h"
@@ -14,7 +15,8 @@ std::string shown(const std::string& text) { return tomlString(windows1252ToUtf8
 
 std::optional<std::string> accountProblem(const std::string& text) {
     if (parseServiceAccount(text)) return std::nullopt;
-    return "service_account '" + windows1252ToUtf8(text) + "' cannot be used: " + std::string(AcceptedServiceAccounts);
+    return "service_account '" + windows1252ToUtf8(text) +
+           "' cannot be used: " + std::string(AcceptedServiceAccounts);
 }
 
 std::optional<std::string> restartModeProblem(const std::string& text) {
@@ -52,6 +54,12 @@ std::string textOf(const std::map<ConfigKey, std::string>& texts, ConfigKey key)
 }  // namespace
 
 std::optional<std::string> storedValueProblem(ConfigKey key, const std::string& text) {
+    if (key == Key::ClassPath || key == Key::SearchSequence) {
+        const auto problem = storedListProblem(
+            key == Key::ClassPath ? PathList::ClassPath : PathList::RuntimeSearch, text);
+        if (problem) return std::string(findConfigKey(key)->name) + " entry " + *problem;
+        return std::nullopt;
+    }
     for (const auto& rule : Rules) {
         if (rule.key == key) return rule.problem(text);
     }
@@ -63,7 +71,8 @@ std::optional<std::string> storedValueProblem(ConfigKey key, const std::string& 
     return std::nullopt;
 }
 
-std::optional<CombinationProblem> combinationProblem(const std::map<ConfigKey, std::string>& texts) {
+std::optional<CombinationProblem> combinationProblem(
+    const std::map<ConfigKey, std::string>& texts) {
     const RestartTexts restart{textOf(texts, Key::Restart), textOf(texts, Key::RestartDelay),
                                textOf(texts, Key::RestartDelayMax),
                                textOf(texts, Key::RestartResetAfter),
@@ -71,6 +80,85 @@ std::optional<CombinationProblem> combinationProblem(const std::map<ConfigKey, s
     if (auto problem = restartCombinationProblem(restart))
         return CombinationProblem{problem->key, std::move(problem->text)};
     return std::nullopt;
+}
+
+}  // namespace karvo::pack
+
+namespace karvo::pack {
+namespace {
+
+constexpr std::string_view RuntimeJarNames[]{"karvo-runtime.jar", "tslruntime.jar"};
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// The last part of a path, whichever separator it uses.
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return lowerCase(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+bool isRuntimeJar(const std::string& path) {
+    const auto name = fileNameOf(path);
+    for (const auto jar : RuntimeJarNames) {
+        if (name == jar) return true;
+    }
+    return false;
+}
+
+bool isOn(const std::map<ConfigKey, std::string>& texts, ConfigKey key) {
+    const auto value = decimalInteger(textOf(texts, key));
+    return value && *value != 0;
+}
+
+}  // namespace
+
+std::optional<std::string> missingSettingProblem(const std::map<ConfigKey, std::string>& texts) {
+    if (textOf(texts, Key::ServiceName).empty()) {
+        return "service_name is missing: give the name the service is installed under, such "
+               "as service_name = \"MyService\"";
+    }
+    if (textOf(texts, Key::MainClass).empty()) {
+        return "main_class is missing: give the class with the program's main method, such as "
+               "main_class = \"com.example.Main\" (the Main-Class line of the jar's manifest)";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> discardedOutputWarning(const std::map<ConfigKey, std::string>& texts) {
+    const bool keepsOut =
+        !textOf(texts, Key::StdOutFile).empty() && isOn(texts, Key::PassStdOutFile);
+    const bool keepsErr =
+        !textOf(texts, Key::StdErrFile).empty() && isOn(texts, Key::PassStdErrFile);
+    if (keepsOut || keepsErr) return std::nullopt;
+    return "the program's standard output and standard error are both discarded; to keep "
+           "them, set stdout_file with redirect_stdout = true and stderr_file with "
+           "redirect_stderr = true";
+}
+
+std::string runtimeJarName(const std::map<ConfigKey, std::string>& texts) {
+    const auto flavour = textOf(texts, Key::Flavour);
+    return std::string(RuntimeJarNames[!flavour.empty() && flavour[0] == 't' ? 1 : 0]);
+}
+
+bool namesRuntimeJar(const std::map<ConfigKey, std::string>& texts,
+                     const std::vector<std::string>& includedNames) {
+    for (const auto& name : includedNames) {
+        if (isRuntimeJar(name)) return true;
+    }
+    const auto classPath = textOf(texts, Key::ClassPath);
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = classPath.find(';', start);
+        if (isRuntimeJar(classPath.substr(start, end == std::string::npos ? end : end - start)))
+            return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
 }
 
 }  // namespace karvo::pack

@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "config/ConfigKeys.h"
 
@@ -22,5 +24,22 @@ struct CombinationProblem {
     std::string text;
 };
 std::optional<CombinationProblem> combinationProblem(const std::map<ConfigKey, std::string>& texts);
+
+// Settings an executable cannot start without ("main_class is missing: ..."); nothing when
+// both are there.
+std::optional<std::string> missingSettingProblem(const std::map<ConfigKey, std::string>& texts);
+
+// One line when the program's standard output and standard error would both be thrown away
+// (a stream is kept only with both its file and its redirect flag).
+std::optional<std::string> discardedOutputWarning(const std::map<ConfigKey, std::string>& texts);
+
+// The runtime classes' jar of the flavour the texts select: "tslruntime.jar" for tessel,
+// else "karvo-runtime.jar".
+std::string runtimeJarName(const std::map<ConfigKey, std::string>& texts);
+
+// Whether the class path (stored form) or an included file already names one of the
+// runtime classes' jars, so that the packer adds none.
+bool namesRuntimeJar(const std::map<ConfigKey, std::string>& texts,
+                     const std::vector<std::string>& includedNames);
 
 }  // namespace karvo::pack

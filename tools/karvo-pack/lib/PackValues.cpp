@@ -146,6 +146,12 @@ std::string textValue(const toml::node& node, const ValueRules& rules,
 
 // The forms a flag or integer setting accepts, for the refusal of any other.
 std::string acceptedNumberForms(const ValueRules& rules) {
+    if (rules.unit != ValueUnit::None) {
+        return "a whole number of " + std::string(unitName(rules.unit)) +
+               ", or a duration with its unit: ms, s, m or h (such as \"500ms\", \"30s\", "
+               "\"5m\", \"1h\"), that is a whole number of " +
+               std::string(unitName(rules.unit));
+    }
     return rules.kind == KeyKind::Flag
                ? "true, false, an integer or a string holding a decimal integer (such as \"1\")"
                : "an integer or a string holding a decimal integer (such as \"4\")";
@@ -172,7 +178,11 @@ std::string where(const toml::node& node, const std::string& sourceName) {
 }
 
 ValueRules rulesFor(const ConfigKeyInfo& info, std::string label) {
-    return ValueRules{std::move(label), info.kind, info.maxLength, info.listSeparator};
+    const IntegerBounds* bounds = findIntegerBounds(info.number);
+    const bool duration =
+        bounds && (bounds->unit == ValueUnit::Milliseconds || bounds->unit == ValueUnit::Seconds);
+    return ValueRules{std::move(label), info.kind, info.maxLength, info.listSeparator,
+                      duration ? bounds->unit : ValueUnit::None};
 }
 
 bool isDecimalIntegerText(std::string_view text) {
@@ -206,7 +216,10 @@ std::string narrowValue(const toml::node& node, const ValueRules& rules,
         if (!node.is_string())
             refuse(node, sourceName, rules.label + " must be " + acceptedNumberForms(rules));
         text = convertString(node, rules.label, sourceName);
-        if (!isDecimalIntegerText(text)) {
+        if (const auto duration = durationIn(text, rules.unit);
+            duration && *duration <= std::numeric_limits<std::int32_t>::max()) {
+            text = std::to_string(*duration);
+        } else if (!isDecimalIntegerText(text)) {
             refuse(node, sourceName,
                    rules.label + " = " + tomlString(node.as_string()->get()) +
                        " is not a number; it must be " + acceptedNumberForms(rules));

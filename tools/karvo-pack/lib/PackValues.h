@@ -7,6 +7,7 @@
 #include "TomlLibrary.h"
 
 #include "config/ConfigKeys.h"
+#include "config/SettingBounds.h"
 
 namespace karvo::pack {
 
@@ -16,6 +17,7 @@ struct ValueRules {
     KeyKind kind = KeyKind::Text;
     std::size_t maxLength = 0;
     char listSeparator = '\0';
+    ValueUnit unit = ValueUnit::None;  // a duration's unit: a string may then carry its own
 };
 
 ValueRules rulesFor(const ConfigKeyInfo& info, std::string label);

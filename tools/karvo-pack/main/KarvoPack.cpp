@@ -1,4 +1,5 @@
 // karvo-pack: makes configured executables from the launcher template and reads them back.
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -25,12 +26,27 @@ static std::vector<std::string> commandArguments(int, char**) {
     LocalFree(wide);
     return arguments;
 }
+
+static std::filesystem::path packerDirectory() {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length >= buffer.size()) return {};
+    return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
+}
 #else
+static std::filesystem::path packerDirectory() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self.parent_path();
+}
+
 static std::vector<std::string> commandArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 #endif
 
 int main(int argc, char** argv) {
-    return karvo::pack::runPacker(commandArguments(argc, argv), std::cout, std::cerr);
+    return karvo::pack::runPacker(commandArguments(argc, argv), std::cout, std::cerr,
+                                  packerDirectory());
 }

@@ -1,0 +1,34 @@
+#include "NameSuggestion.h"
+
+#include <algorithm>
+
+namespace karvo::pack {
+
+namespace {
+
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+// "; did you mean 'x'?" for a near miss among the candidates, else nothing.
+std::string suggestion(std::string_view name, const std::vector<std::string>& candidates) {
+    for (const auto& candidate : candidates) {
+        if (editDistance(name, candidate) <= 2) return "; did you mean '" + candidate + "'?";
+    }
+    return {};
+}
+
+}  // namespace karvo::pack
