@@ -43,7 +43,7 @@ resources=$plugin/src/main/resources/karvo
 mkdir -p "$resources/templates/win32" "$resources/templates/win64" "$resources/runtime"
 cp -p build/win/karvo-service.exe "$resources/templates/win32/karvo-service.exe"
 cp -p build/win64/karvo-service.exe "$resources/templates/win64/karvo-service.exe"
-cp -p build/java/karvo-runtime.jar "$resources/runtime/karvo-runtime.jar"
+cp -p build/java/karvo-runtime.jar build/java/tslruntime.jar "$resources/runtime/"
 
 stamp=$out/plugin-inputs.sha256
 current=$( (cd "$plugin" && find pom.xml src -type f | LC_ALL=C sort | xargs sha256sum) | sha256sum)

@@ -88,6 +88,7 @@ echo "== Maven plugin: unit tests, conformance corpus, sample projects"
 timeout 1200 scripts/mvn-offline -q -f "$root/$plugin/pom.xml" verify \
   -Dkarvo.corpus="$root/tests/pack-conformance" -Dkarvo.packer="$root/$native/karvo-pack" \
   -Dkarvo.templates="$root/$plugin/src/main/resources/karvo/templates" \
+  -Dkarvo.runtimeJar="$root/build/java/karvo-runtime.jar" \
   -Dkarvo.it.projects="$work/projects" -Dkarvo.it.settings="$root/maven/offline/settings.xml" \
   -Dkarvo.it.repository="$root/build/maven/repo" -Dkarvo.it.runtime="$runtime" ||
   { echo "maven-test: the plugin's tests or sample projects failed (reports: $plugin/target/surefire-reports," \
@@ -128,8 +129,9 @@ expected_lines=(
 for line in "${expected_lines[@]}"; do
   grep -qxF "$line" <<<"$inspected" || fail "inspect does not show: $line"
 done
-grep -qF "'B.\\jre'" <<<"$inspected" || fail "the bundled runtime is not searched first"
-grep -qF "'A1lib\\commons-lang3-3.12.0.jar'" <<<"$inspected" || fail "the dependency is not on the class path"
+[ "$(grep -A1 '^jre_search_sequence = \[' <<<"$inspected" | tail -n 1)" = "    '.\\jre'," ] ||
+  fail "the bundled runtime is not searched first"
+grep -qxF "    'lib\\commons-lang3-3.12.0.jar'," <<<"$inspected" || fail "the dependency is not on the class path"
 
 if [ -f "$exe" ]; then
   echo "== the example's service under Wine (64-bit)"

@@ -162,6 +162,15 @@ public final class PackMojo extends AbstractMojo {
             } catch (PackRefusal refusal) {
                 throw failure(mapped.elementOf(refusal), refusal.getMessage());
             }
+            if (block.wantsRuntimeJar) {
+                // Nothing on the class path names the runtime classes (another flavour's, say):
+                // carried in the executable, as the packer does.
+                try {
+                    DescriptionReader.includeRuntimeJar(block, resource("/karvo/runtime/" + block.runtimeJarName));
+                } catch (PackRefusal refusal) {
+                    throw failure(mapped.elementOf(refusal), refusal.getMessage());
+                }
+            }
             for (String warning : block.warnings) getLog().warn("karvo: " + warning);
             byte[] exe = PackedExecutable.appendBlock(resource(template), block);
             if (runtimeDirectory != null && !runtimeDirectory.isDirectory()) {

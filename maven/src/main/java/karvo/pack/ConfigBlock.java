@@ -13,6 +13,9 @@ public final class ConfigBlock {
     public final Map<Integer, String> wides = new TreeMap<>();
     public final List<Group> groups = new ArrayList<>();
     public final List<IncludedFile> files = new ArrayList<>();
+    /** Whether the runtime classes' jar is to be included (nothing names it), and its name. */
+    public boolean wantsRuntimeJar;
+    public String runtimeJarName = "karvo-runtime.jar";
     /** Accepted, but probably not what the user meant. */
     public final List<String> warnings = new ArrayList<>();
 

@@ -18,6 +18,8 @@ public final class Description {
     public final List<Localized> localized = new ArrayList<>();
     public final List<Include> includes = new ArrayList<>();
     public boolean writeDefaults = true;
+    /** Whether the runtime classes' jar is included when nothing names it. */
+    public boolean addRuntimeJar = true;
 
     /** A group of wide texts for the locales whose code starts with {@code locale}. */
     public static final class Localized {

@@ -48,9 +48,12 @@ public final class DescriptionReader {
         }
         if (d.writeDefaults) addDefaults();
         checkMessages();
-        checkServiceSettings();
+        checkServiceSettings(d.writeDefaults);
         block.texts.putAll(texts);
         block.wides.putAll(wides);
+        // Without the defaults the block is exactly the description: nothing is added.
+        block.runtimeJarName = runtimeJarName();
+        block.wantsRuntimeJar = d.writeDefaults && d.addRuntimeJar && !namesRuntimeJar();
         return block;
     }
 
@@ -121,6 +124,10 @@ public final class DescriptionReader {
                     + "do not set it yourself");
         }
         storeNamed(info, name, value, name);
+        if (info.name().equals("class_path")) codeEntries(PathEntries.PathList.CLASS_PATH, info, name, value);
+        if (info.name().equals("jre_search_sequence")) {
+            codeEntries(PathEntries.PathList.RUNTIME_SEARCH, info, name, value);
+        }
         byte[] stored = texts.get(info.number());
         if (stored != null) {
             Optional<String> problem = storedValueProblem(info.number(), stored);
@@ -156,6 +163,14 @@ public final class DescriptionReader {
     }
 
     static Optional<String> storedValueProblem(int key, byte[] text) {
+        if (key == key("class_path") || key == key("jre_search_sequence")) {
+            PathEntries.PathList list = key == key("class_path") ? PathEntries.PathList.CLASS_PATH
+                                                                 : PathEntries.PathList.RUNTIME_SEARCH;
+            Optional<String> problem =
+                    PathEntries.storedListProblem(list, new String(text, StandardCharsets.ISO_8859_1));
+            String name = KeyInfo.byNumber(key).orElseThrow().name();
+            return problem.map(p -> name + " entry " + p);
+        }
         if (key == key("service_account")) return accountProblem(text);
         if (key == key("restart")) return restartModeProblem(text);
         if (key == key("min_java_version")) return javaFloorProblem(text);
@@ -180,6 +195,26 @@ public final class DescriptionReader {
                     + "so restart_limit = " + limit.get() + " is never reached; give the milliseconds a run must last "
                     + "to count as a success (the default is 60000), or leave restart_limit out");
         }
+    }
+
+    // Each entry as written becomes its stored code; a refusal names the entry.
+    private void codeEntries(PathEntries.PathList list, KeyInfo info, String name, Value value) throws PackRefusal {
+        String text = new String(texts.get(info.number()), StandardCharsets.ISO_8859_1);
+        StringBuilder coded = new StringBuilder();
+        String[] entries = text.split(";", -1);
+        for (int index = 0; index < entries.length; ++index) {
+            PathEntries.CodedEntry result = PathEntries.codedEntry(list, entries[index]);
+            if (!result.problem.isEmpty()) {
+                throw new PackRefusal(name, name + " entry " + (index + 1) + " " + result.problem);
+            }
+            if (index > 0) coded.append(';');
+            coded.append(result.text);
+        }
+        if (coded.length() > KeyTable.MAX_TEXT_LENGTH) {
+            throw new PackRefusal(name, name + " is " + coded.length() + " characters long with its kind letters; "
+                    + "the launcher accepts at most " + KeyTable.MAX_TEXT_LENGTH);
+        }
+        texts.put(info.number(), coded.toString().getBytes(StandardCharsets.ISO_8859_1));
     }
 
     private void storeNamed(KeyInfo info, String label, Value value, String setting) throws PackRefusal {
@@ -361,22 +396,90 @@ public final class DescriptionReader {
         }
     }
 
-    private void checkServiceSettings() throws PackRefusal {
+    private void checkServiceSettings(boolean complete) throws PackRefusal {
+        checkCombinations();
+        // A description that asks for the block exactly as given (write_defaults = false) may
+        // leave them out: such a block takes the name from the command line.
+        Optional<String[]> missing = missingSettingProblem();
+        if (missing.isPresent()) {
+            if (complete) throw new PackRefusal(missing.get()[0], missing.get()[1]);
+            block.warnings.add(missing.get()[1]);
+        }
+        discardedOutputWarning().ifPresent(block.warnings::add);
         byte[] name = texts.get(key("service_name"));
-        if (name == null || name.length == 0) {
-            block.warnings.add("no service_name: every command then needs the service name on its command line");
-        } else {
+        if (name != null) {
             String text = new String(name, StandardCharsets.ISO_8859_1);
             if (name.length > 256 || text.indexOf('/') >= 0 || text.indexOf('\\') >= 0) {
                 block.warnings.add("service_name is longer than 256 characters or contains '/' or "
                         + "'\\'; the Service Control Manager will refuse it");
             }
         }
-        checkCombinations();
-        byte[] mainClass = texts.get(key("main_class"));
-        if (mainClass == null || mainClass.length == 0) {
-            block.warnings.add("no main_class: the service cannot start a Java program");
+    }
+
+    // The setting an executable cannot start without, and the refusal; nothing when both are there.
+    private Optional<String[]> missingSettingProblem() {
+        if (textOf("service_name").isEmpty()) {
+            return Optional.of(new String[] {"service_name", "service_name is missing: give the name the service is "
+                    + "installed under, such as service_name = \"MyService\""});
         }
+        if (textOf("main_class").isEmpty()) {
+            return Optional.of(new String[] {"main_class", "main_class is missing: give the class with the program's "
+                    + "main method, such as main_class = \"com.example.Main\" (the Main-Class line of the jar's "
+                    + "manifest)"});
+        }
+        return Optional.empty();
+    }
+
+    private boolean isOn(String name) {
+        Optional<Integer> value = IntegerBounds.decimalInteger(textOf(name));
+        return value.isPresent() && value.get() != 0;
+    }
+
+    // A stream is kept only with both its file and its redirect flag.
+    private Optional<String> discardedOutputWarning() {
+        boolean keepsOut = !textOf("stdout_file").isEmpty() && isOn("redirect_stdout");
+        boolean keepsErr = !textOf("stderr_file").isEmpty() && isOn("redirect_stderr");
+        if (keepsOut || keepsErr) return Optional.empty();
+        return Optional.of("the program's standard output and standard error are both discarded; to keep "
+                + "them, set stdout_file with redirect_stdout = true and stderr_file with redirect_stderr = true");
+    }
+
+    private static final List<String> RUNTIME_JAR_NAMES = List.of("karvo-runtime.jar", "tslruntime.jar");
+
+    private String runtimeJarName() {
+        String flavour = textOf("flavour");
+        return RUNTIME_JAR_NAMES.get(!flavour.isEmpty() && flavour.charAt(0) == 't' ? 1 : 0);
+    }
+
+    private static boolean isRuntimeJar(String path) {
+        int slash = Math.max(path.lastIndexOf('\\'), path.lastIndexOf('/'));
+        return RUNTIME_JAR_NAMES.contains(asciiLower(slash < 0 ? path : path.substring(slash + 1)));
+    }
+
+    // Whether the class path or an included file already names a runtime classes' jar.
+    private boolean namesRuntimeJar() {
+        for (ConfigBlock.IncludedFile file : block.files) {
+            if (isRuntimeJar(file.name())) return true;
+        }
+        for (String entry : textOf("class_path").split(";", -1)) {
+            if (isRuntimeJar(entry)) return true;
+        }
+        return false;
+    }
+
+    /** Includes the runtime classes' jar the block asks for, as the last included file. */
+    public static void includeRuntimeJar(ConfigBlock block, byte[] data) throws PackRefusal {
+        byte[] names = block.texts.get(2003);
+        String joined = (names == null ? "" : new String(names, StandardCharsets.ISO_8859_1));
+        joined += (joined.isEmpty() ? "" : ";") + block.runtimeJarName;
+        if (joined.length() > KeyTable.MAX_TEXT_LENGTH) {
+            throw new PackRefusal("include", "the included file names and " + block.runtimeJarName
+                    + " are longer together than the launcher accepts (" + KeyTable.MAX_TEXT_LENGTH + " characters)");
+        }
+        block.files.add(new ConfigBlock.IncludedFile(block.runtimeJarName, data));
+        block.texts.put(2003, joined.getBytes(StandardCharsets.ISO_8859_1));
+        block.texts.put(2002, PackValues.ascii(Integer.toString(block.files.size())));
+        block.wantsRuntimeJar = false;
     }
 
     // Stored bytes back as the user's text, for messages.

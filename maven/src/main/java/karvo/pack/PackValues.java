@@ -2,6 +2,7 @@ package karvo.pack;
 
 import java.io.ByteArrayOutputStream;
 import java.util.List;
+import java.util.Optional;
 
 /**
  * Turns one value into the text the block stores for a setting, with every check the
@@ -12,37 +13,45 @@ public final class PackValues {
 
     /** How a value is read: the kind and limits of its key, and the name the user wrote. */
     public static final class ValueRules {
-        private final String label;
-        private final KeyKind kind;
-        private final int maxLength;
-        private final char listSeparator;
+        final String label;
+        final KeyKind kind;
+        final int maxLength;
+        final char listSeparator;
+        final String unit;  // "milliseconds" or "seconds" for a duration, else ""
 
         public ValueRules(String label, KeyKind kind, int maxLength, char listSeparator) {
+            this(label, kind, maxLength, listSeparator, "");
+        }
+
+        ValueRules(String label, KeyKind kind, int maxLength, char listSeparator, String unit) {
             this.label = label;
             this.kind = kind;
             this.maxLength = maxLength;
             this.listSeparator = listSeparator;
+            this.unit = unit;
         }
 
-        public String label() {
+        String label() {
             return label;
         }
 
-        public KeyKind kind() {
+        KeyKind kind() {
             return kind;
         }
 
-        public int maxLength() {
+        int maxLength() {
             return maxLength;
         }
 
-        public char listSeparator() {
+        char listSeparator() {
             return listSeparator;
         }
     }
 
     public static ValueRules rulesFor(KeyInfo info, String label) {
-        return new ValueRules(label, info.kind(), info.maxLength(), info.listSeparator());
+        String unit = IntegerBounds.find(info.number()).map(IntegerBounds::unit)
+                .filter(u -> u.equals("milliseconds") || u.equals("seconds")).orElse("");
+        return new ValueRules(label, info.kind(), info.maxLength(), info.listSeparator(), unit);
     }
 
     // The characters of the bytes 0x80 to 0x9F; the rest of Windows-1252 equals Latin-1.
@@ -119,6 +128,10 @@ public final class PackValues {
     }
 
     private static String acceptedNumberForms(ValueRules rules) {
+        if (!rules.unit.isEmpty()) {
+            return "a whole number of " + rules.unit + ", or a duration with its unit: ms, s, m or h (such as "
+                    + "\"500ms\", \"30s\", \"5m\", \"1h\"), that is a whole number of " + rules.unit;
+        }
         return rules.kind() == KeyKind.FLAG
                 ? "true, false, an integer or a string holding a decimal integer (such as \"1\")"
                 : "an integer or a string holding a decimal integer (such as \"4\")";
@@ -175,7 +188,10 @@ public final class PackValues {
                 throw new PackRefusal(setting, rules.label() + " must be " + acceptedNumberForms(rules));
             }
             text = convertString(t.text(), rules.label(), setting);
-            if (!isDecimalIntegerText(t.text())) {
+            Optional<Long> duration = durationIn(t.text(), rules.unit);
+            if (duration.isPresent() && duration.get() <= Integer.MAX_VALUE) {
+                text = ascii(Long.toString(duration.get()));
+            } else if (!isDecimalIntegerText(t.text())) {
                 throw new PackRefusal(setting, rules.label() + " = " + TomlText.quoted(t.text())
                         + " is not a number; it must be " + acceptedNumberForms(rules));
             }
@@ -184,6 +200,31 @@ public final class PackValues {
         }
         checkLength(rules.label(), text.length, rules.maxLength(), "characters", setting);
         return text;
+    }
+
+    /**
+     * A duration written with its unit ("500ms", "30s", "5m", "1h") in the unit a setting
+     * counts in; nothing when it is no such duration or no whole number of that unit.
+     */
+    static Optional<Long> durationIn(String text, String unit) {
+        long perUnit = unit.equals("milliseconds") ? 1 : unit.equals("seconds") ? 1000 : 0;
+        if (perUnit == 0) return Optional.empty();
+        String[] suffixes = {"ms", "s", "m", "h"};  // "ms" before "m" and "s", which it ends in too
+        long[] milliseconds = {1, 1000, 60000, 3600000};
+        for (int i = 0; i < suffixes.length; ++i) {
+            if (!text.endsWith(suffixes[i])) continue;
+            String digits = text.substring(0, text.length() - suffixes[i].length());
+            if (digits.isEmpty() || digits.length() > 10) return Optional.empty();
+            long value = 0;
+            for (char c : digits.toCharArray()) {
+                if (c < '0' || c > '9') return Optional.empty();
+                value = value * 10 + (c - '0');
+            }
+            long total = value * milliseconds[i];
+            if (total % perUnit != 0) return Optional.empty();
+            return Optional.of(total / perUnit);
+        }
+        return Optional.empty();
     }
 
     /** The UTF-16 text of a wide setting. */

@@ -33,6 +33,7 @@ public class ConformanceCorpusTest {
     private static final String CORPUS = System.getProperty("karvo.corpus", "");
     private static final String PACKER = System.getProperty("karvo.packer", "");
     private static final String TEMPLATES = System.getProperty("karvo.templates", "");
+    private static final String RUNTIME_JAR = System.getProperty("karvo.runtimeJar", "");
 
     @Parameterized.Parameter
     public String name;
@@ -62,7 +63,7 @@ public class ConformanceCorpusTest {
         Path err = Files.createTempFile("karvo-corpus", ".err");
         try {
             Process process = new ProcessBuilder(PACKER, "build", description.toString(), "--template",
-                    template.toString(), "--out", out.toString())
+                    template.toString(), "--out", out.toString(), "--runtime-jar", RUNTIME_JAR)
                     .redirectOutput(ProcessBuilder.Redirect.DISCARD).redirectError(err.toFile()).start();
             if (!process.waitFor(60, TimeUnit.SECONDS)) {
                 process.destroyForcibly();
@@ -118,6 +119,7 @@ public class ConformanceCorpusTest {
             return;
         }
         assertEquals("the plugin accepts but the packer refuses: " + packer.errors, 0, packer.exit);
+        if (block.wantsRuntimeJar) DescriptionReader.includeRuntimeJar(block, Files.readAllBytes(Paths.get(RUNTIME_JAR)));
         byte[] plugin = PackedExecutable.appendBlock(Files.readAllBytes(template), block);
         assertEquals(packerWarnings(packer.errors), block.warnings);
         assertArrayEquals("the executables differ", packer.exe, plugin);

@@ -66,9 +66,10 @@ final class CorpusToml {
             skipSpaces();
             Value value = readValue();
             endOfLine();
-            if (top && key.equals("write_defaults")) {
-                if (!(value instanceof Value.Bool b)) throw error("write_defaults must be true or false");
-                d.writeDefaults = b.value();
+            if (top && (key.equals("write_defaults") || key.equals("add_runtime_jar"))) {
+                if (!(value instanceof Value.Bool b)) throw error(key + " must be true or false");
+                if (key.equals("write_defaults")) d.writeDefaults = b.value();
+                else d.addRuntimeJar = b.value();
             } else if (table.put(key, value) != null) {
                 throw error("key " + key + " given twice");
             }
