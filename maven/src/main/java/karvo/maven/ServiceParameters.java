@@ -113,8 +113,14 @@ public final class ServiceParameters {
         Map<String, String> origins = new TreeMap<>();
         for (Map.Entry<String, String> entry : settings.entrySet()) {
             String name = entry.getKey();
-            if (name.equals("write_defaults")) {
-                d.writeDefaults = !"false".equals(entry.getValue());
+            if (name.equals("write_defaults") || name.equals("add_runtime_jar")) {
+                // Switches of the packer, not settings of the block.
+                String value = entry.getValue() == null ? "" : entry.getValue().trim();
+                if (!value.equals("true") && !value.equals("false")) {
+                    throw new PomError("<settings><" + name + ">", name + " must be true or false, not '" + value + "'");
+                }
+                if (name.equals("write_defaults")) d.writeDefaults = value.equals("true");
+                else d.addRuntimeJar = value.equals("true");
             } else {
                 d.settings.put(name, genericValue(name, entry.getValue()));
             }
@@ -171,6 +177,9 @@ public final class ServiceParameters {
         }
         origins.put("include", "<includes>");
         localized(d, origins);
+        // A required setting that is missing is given by its named parameter.
+        origins.putIfAbsent("service_name", "<serviceName>");
+        origins.putIfAbsent("main_class", "<mainClass>");
         return new Mapped(d, origins);
     }
 
