@@ -14,7 +14,8 @@ win=${WIN:-build/win}
 prefix=${DEMO_PREFIX:-build/wine-demo-prefix}
 arch=${DEMO_ARCH:-win32}
 demo_dir=$(realpath -m "${DEMO_DIR:-build/demo}")
-exe=$demo_dir/karvo-demo.exe
+# DEMO_EXE drives another configured executable (the archive test's quick-start service).
+exe=${DEMO_EXE:-$demo_dir/karvo-demo.exe}
 
 # The service's life, one step a line: the command word and the exit code it must end with.
 # /status answers 0 for a running service and 3 for one that is not running. "@program"
@@ -75,7 +76,7 @@ run_steps() {
       grep -q '^stdin: 0$' "$record" || failures+=("the program did not read the shutdown code")
       continue
     fi
-    echo "\$ karvo-demo.exe $word"
+    echo "\$ $(basename "$exe") $word"
     # Output goes to a file, not a pipe: a Windows process that outlives the command must
     # not hold the demo up.
     timeout 60 wine "$exe" "$word" </dev/null >"$log" 2>&1

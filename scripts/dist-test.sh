@@ -66,6 +66,11 @@ if ldd "$release/bin/linux-x86_64/karvo-pack" >/dev/null 2>&1; then
   fail "the Linux packer is not statically linked"
 fi
 
+echo "== every page the README links to"
+for link in $(grep -oE '\]\([^)#]+\)' "$release/README.md" | sed 's/^](//; s/)$//' | grep -v '://' | sort -u); do
+  [ -f "$release/$link" ] || fail "the README links to $link, which is not in the archive"
+done
+
 echo "== versions"
 packer=$release/bin/linux-x86_64/karvo-pack
 [ "$("$packer" --version)" = "karvo-pack $version" ] || fail "karvo-pack --version: $("$packer" --version)"
@@ -86,16 +91,46 @@ for template in "$release"/templates/*/karvo-service.exe; do
     fail "$template does not carry version $version"
 done
 
+echo "== the README's quick start, command for command, in the unpacked archive"
+# The commands as the README writes them; each must still stand there, so that the two
+# cannot drift apart. The jar is a stand-in: the stand-in runtime loads no classes.
+quick_start=(
+  "mkdir ticker"
+  "cp ../target/ticker-1.0.jar ticker/"
+  "bin/linux-x86_64/karvo-pack init ticker"
+  "bin/linux-x86_64/karvo-pack build ticker/service.toml --template templates/win64/karvo-service.exe --out ticker/ticker.exe"
+)
+[ -f "$release/templates/win64/karvo-service.exe" ] || fail "the quick start needs templates/win64"
+mkdir -p "$work/unpacked/target"
+printf 'stand-in jar' >"$work/unpacked/target/ticker-1.0.jar"
+for command in "${quick_start[@]}"; do
+  grep -qF -- "$command" "$release/README.md" || fail "the README no longer says: $command"
+  echo "\$ $command"
+  (cd "$release" && eval "$command") || fail "the quick start failed at: $command"
+  # Step 3: the one edit the starter asks for.
+  if [ "$command" = "bin/linux-x86_64/karvo-pack init ticker" ]; then
+    sed -i 's/^main_class = ""$/main_class = "com.example.Ticker"/' "$release/ticker/service.toml"
+  fi
+done
+svc=$release/ticker
+exe=$svc/ticker.exe
+"$packer" inspect "$exe" | grep -qx "name = 'karvo-runtime.jar'" ||
+  fail "the quick-start service does not carry the runtime classes"
+
+# Step 5 on Windows puts a runtime in ticker\jre; here that is the test stand-in.
+win=${WIN64:-build/win64}
 mkdir -p "$svc/jre/bin/client"
 cp "$win/fixtures/fakejava/java.exe" "$svc/jre/bin/java.exe" || fail "run make build first"
 cp "$win/fixtures/fakejvm/jvm.dll" "$svc/jre/bin/client/jvm.dll" || fail "run make build first"
 record=$svc/program-received.txt
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 printf 'script=wait-stdin\nrecord=%s\n' "$(windows_path "$record")" >"$svc/jre/bin/client/fakejvm.ini"
+width=win64
+prefix=build/wine-dist-prefix-$width
 
-echo "== under Wine: the Windows packer, then the service's life"
-# demo.sh --steps drives DEMO_DIR/karvo-demo.exe and reads DEMO_DIR/program-received.txt.
-export DEMO_DIR=$svc exe release version
+echo "== under Wine: the Windows packer, then the quick-start service's life"
+# demo.sh --steps drives DEMO_EXE and reads DEMO_DIR/program-received.txt.
+export DEMO_DIR=$svc DEMO_EXE=$exe exe release version
 # The Windows packer must read the same version from the configured executable; then the
 # demo's steps drive the service.
 scripts/with-wine.sh --arch=$width "$prefix" "$win/wine-probe.exe" 600 bash -c '

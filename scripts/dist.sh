@@ -62,7 +62,10 @@ cp "$win/karvo-pack.exe" "$stage/bin/windows/karvo-pack.exe"
 i686-w64-mingw32-strip "$stage/bin/windows/karvo-pack.exe"
 cp "$java/karvo-runtime.jar" "$java/tslruntime.jar" "$stage/runtime/"
 cp README.md "$stage/"
-cp docs/configuration.md docs/architecture.md docs/maven.md "$stage/docs/"
+# Every page the README links to, and the pages those link to.
+cp docs/*.md "$stage/docs/"
+mkdir -p "$stage/java"
+cp java/README.md "$stage/java/"
 cp examples/demo-service.toml examples/demo-readme.txt "$stage/examples/"
 cp -r examples/maven "$stage/examples/maven"
 # The plugin as a Maven repository holds it: the jar and its POM, installed with one
