@@ -6,6 +6,7 @@ import java.io.InputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.jar.JarFile;
@@ -86,7 +87,7 @@ public final class PackMojo extends AbstractMojo {
     @Parameter
     private String startType;
     @Parameter
-    private Map<String, String> environment;
+    private LinkedHashMap<String, String> environment;
     @Parameter
     private Map<String, String> settings;
     @Parameter

@@ -245,18 +245,24 @@ public final class ServiceParameters {
                 + "automatic (the default) or delayed (automatic, shortly after the other automatic services)");
     }
 
+    // The list form of the environment setting, NAME=value a entry, in the POM's order
+    // (the order the launcher sets them in).
     private void environment(Description d, Map<String, String> origins) throws PomError {
         if (environment.isEmpty()) return;
         if (KeyInfo.byName("environment").isEmpty()) {
             throw new PomError("<environment>", "this karvo launcher has no environment setting; remove "
-                    + "<environment> or set the variables in <vmOptions> as -Dname=value");
+                    + "<environment> or set the values in <vmOptions> as -Dname=value");
         }
-        StringBuilder text = new StringBuilder();
+        List<String> entries = new ArrayList<>();
         for (Map.Entry<String, String> variable : environment.entrySet()) {
-            if (text.length() > 0) text.append(';');
-            text.append(variable.getKey()).append('=').append(variable.getValue());
+            if (variable.getKey().isEmpty() || variable.getKey().indexOf('=') >= 0) {
+                throw new PomError("<environment>", "<" + variable.getKey() + "> in <environment>: a variable's name "
+                        + "holds no '=' and is not empty");
+            }
+            entries.add(variable.getKey() + "=" + (variable.getValue() == null ? "" : variable.getValue()));
         }
-        named(d, origins, "environment", "environment", text.toString());
+        claim(d, origins, "environment", "<environment>");
+        d.settings.put("environment", new Value.TextList(entries));
     }
 
     // Each jar by name, in the order Maven resolved them: the class path a developer ran
