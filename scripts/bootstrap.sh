@@ -18,7 +18,7 @@ required=(g++ make cmake ninja-build googletest libgtest-dev libgmock-dev
           maven libmaven-plugin-tools-java libmaven3-core-java libmaven-compiler-plugin-java
           libmaven-resources-plugin-java libmaven-jar-plugin-java libsurefire-java
           libmaven-install-plugin-java libmaven-clean-plugin-java junit4
-          libmaven-invoker-plugin-java)
+          libmaven-invoker-plugin-java libcommons-lang3-java)
 # Kept in the build tree, so that a machine where wine32 could not be installed is not asked
 # again at every run; `make clean` forgets it.
 no_wine32_stamp=build/.bootstrap-no-wine32

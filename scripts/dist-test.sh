@@ -40,9 +40,28 @@ listed=$(cd "$release" && find . -type f ! -name SHA256SUMS | wc -l)
 [ "$listed" = "$(wc -l <"$release/SHA256SUMS")" ] || fail "SHA256SUMS does not list every file"
 for file in templates/win32/karvo-service.exe bin/linux-x86_64/karvo-pack bin/windows/karvo-pack.exe \
             runtime/karvo-runtime.jar runtime/tslruntime.jar README.md docs/configuration.md \
-            docs/architecture.md examples/demo-service.toml; do
+            docs/architecture.md docs/maven.md examples/demo-service.toml examples/maven/pom.xml; do
   [ -f "$release/$file" ] || fail "$file is missing from the archive"
 done
+echo "== the Maven plugin: its templates are the archive's, and the documented command installs it"
+plugin_jar=$release/maven/karvo-maven-plugin-$version.jar
+[ -f "$plugin_jar" ] && [ -f "$release/maven/karvo-maven-plugin-$version.pom" ] ||
+  fail "the Maven plugin or its POM is missing from maven/"
+for width in win32 win64; do
+  [ -f "$release/templates/$width/karvo-service.exe" ] || continue
+  unzip -p "$plugin_jar" "karvo/templates/$width/karvo-service.exe" | cmp -s - "$release/templates/$width/karvo-service.exe" ||
+    fail "the plugin's $width template differs from the archive's"
+done
+# The command docs/maven.md gives, with the install plugin's version named, since the offline
+# repository here holds more than one.
+maven_repo=$work/maven-repo
+(cd "$release" && KARVO_MAVEN_REPO=$maven_repo timeout 600 "$root/scripts/mvn-offline" -q \
+   org.apache.maven.plugins:maven-install-plugin:3.1.0:install-file \
+   -Dfile="maven/karvo-maven-plugin-$version.jar" -DpomFile="maven/karvo-maven-plugin-$version.pom") ||
+  fail "mvn install:install-file did not install the plugin"
+cmp -s "$plugin_jar" "$maven_repo/karvo/karvo-maven-plugin/$version/karvo-maven-plugin-$version.jar" ||
+  fail "the installed plugin is not the archive's"
+
 if ldd "$release/bin/linux-x86_64/karvo-pack" >/dev/null 2>&1; then
   fail "the Linux packer is not statically linked"
 fi

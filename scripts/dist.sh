@@ -2,8 +2,8 @@
 # Makes the release archives dist/karvo-<version>.zip and .tar.gz from a finished build
 # (make build): the launcher templates of every width built (build/win, and build/win64
 # when it exists), the packer for Linux (statically linked, built here without sanitizers)
-# and for Windows, the runtime jars, the documentation, the example configuration and
-# SHA256SUMS over all of it.
+# and for Windows, the runtime jars, the Maven plugin and its POM, the documentation, the
+# examples and SHA256SUMS over all of it.
 #   dist.sh            (make dist runs it, then tests the archive with dist-test.sh)
 # WIN, WIN64, JAVA and DIST override the directories read and written.
 set -euo pipefail
@@ -29,6 +29,8 @@ need "$win/karvo-service.exe"
 need "$win/karvo-pack.exe"
 need "$java/karvo-runtime.jar"
 need "$java/tslruntime.jar"
+maven_plugin=build/maven/plugin/target/karvo-maven-plugin-$version.jar
+need "$maven_plugin"
 
 echo "== the Linux packer: release build, statically linked, no sanitizers"
 cmake -S . -B "$packer_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKARVO_NATIVE_SANITIZE=OFF \
@@ -47,7 +49,7 @@ fi
 
 echo "== staging $name"
 rm -rf "$stage"
-mkdir -p "$stage"/{templates/win32,bin/linux-x86_64,bin/windows,runtime,docs,examples}
+mkdir -p "$stage"/{templates/win32,bin/linux-x86_64,bin/windows,runtime,docs,examples,maven}
 cp "$win/karvo-service.exe" "$stage/templates/win32/"
 widths=win32
 if [ -f "$win64/karvo-service.exe" ]; then
@@ -65,6 +67,11 @@ cp docs/*.md "$stage/docs/"
 mkdir -p "$stage/java"
 cp java/README.md "$stage/java/"
 cp examples/demo-service.toml examples/demo-readme.txt "$stage/examples/"
+cp -r examples/maven "$stage/examples/maven"
+# The plugin as a Maven repository holds it: the jar and its POM, installed with one
+# mvn install:install-file (docs/maven.md).
+cp "$maven_plugin" "$stage/maven/karvo-maven-plugin-$version.jar"
+cp build/maven/plugin/pom.xml "$stage/maven/karvo-maven-plugin-$version.pom"
 cp VERSION "$stage/"
 (cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
    xargs sha256sum >SHA256SUMS)

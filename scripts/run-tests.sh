@@ -3,6 +3,7 @@
 # prefix of its own width.
 #   run-tests.sh        every test
 #   run-tests.sh win    only the Windows tests (32-bit and 64-bit)
+#   run-tests.sh maven  only the Maven plugin's tests (scripts/maven-test.sh)
 #   KARVO_WIDTHS="32" run-tests.sh win    only the Windows tests of one build
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,11 @@ root=$PWD
 status=0
 skipped=""
 widths=${KARVO_WIDTHS:-32 64}
+
+if [ "${1:-all}" = maven ]; then
+  bash scripts/maven-test.sh
+  exit
+fi
 
 if [ "${1:-all}" != win ]; then
   echo "== native tests (AddressSanitizer, UBSan)"
@@ -26,7 +32,13 @@ if [ "${1:-all}" != win ]; then
   timeout 120 bash scripts/check-templates.sh || status=1
 fi
 
+if [ "${1:-all}" != win ]; then
+  echo "== Maven plugin (unit tests, conformance corpus, sample projects, service under Wine)"
+  timeout 1800 bash scripts/maven-test.sh || status=1
+fi
+
 ran=""
+
 for bits in $widths; do
   if [ "$bits" = 64 ]; then
     arch=win64 build=build/win64 suffix=64
