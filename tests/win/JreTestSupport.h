@@ -14,6 +14,7 @@
 #include "config/PathOps.h"
 #include "config/PathText.h"
 #include "jre/SearchRules.h"
+#include "jre/VersionOrder.h"
 #include "support/LauncherWidth.h"
 #include "support/Log.h"
 #include "win/TestSupport.h"

@@ -9,7 +9,7 @@
 #include "config/ConfigKeys.h"
 #include "config/ServiceAccount.h"
 #include "config/SettingBounds.h"
-#include "jre/VersionRules.h"
+#include "jre/VersionOrder.h"
 #include "support/TextLimits.h"
 
 namespace {
@@ -71,10 +71,10 @@ int main(int argc, char** argv) {
     const auto table = karvo::configKeyTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
         const auto& key = table[i];
-        const char separator[2] = {key.listSeparator, '\0'};
-        std::printf("        new KeyInfo(%d, KeyKind.%s, %s, %zu, %s, %s, %s)%s\n", key.number,
+        // The separator as a number: a line feed cannot stand in a character literal.
+        std::printf("        new KeyInfo(%d, KeyKind.%s, %s, %zu, (char) %d, %s, %s)%s\n", key.number,
                     kindName(key.kind), javaString(key.name).c_str(), key.maxLength,
-                    key.listSeparator ? ("'" + std::string(separator) + "'").c_str() : "'\\0'",
+                    static_cast<int>(static_cast<unsigned char>(key.listSeparator)),
                     javaString(key.packerDefault).c_str(), javaString(key.summary).c_str(),
                     i + 1 < table.size() ? "," : "");
     }
