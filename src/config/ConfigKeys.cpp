@@ -25,8 +25,7 @@ constexpr ConfigKeyInfo KeyTable[]{
      "launcher type: 4 is a service"},
     {Key::ClassPath, KeyKind::Text, "class_path", Text, ';', "",
      "class path entries: kind letter, mandatory digit, argument"},
-    {Key::MainClass, KeyKind::Text, "main_class", Text, '\0', "",
-     "main class of the Java program"},
+    {Key::MainClass, KeyKind::Text, "main_class", Text, '\0', "", "main class of the Java program"},
     {Key::VmArguments, KeyKind::Text, "vm_arguments", Text, '\0', "",
      "VM arguments, split like a command line"},
     {Key::ProgramArguments, KeyKind::Text, "arguments", Text, '\0', "",
@@ -41,8 +40,7 @@ constexpr ConfigKeyInfo KeyTable[]{
      "Java runtime search sequence: kind letter and argument"},
     {Key::AllowPreRelease, KeyKind::Flag, "allow_prerelease_java", Text, '\0', "",
      "accept early-access, beta and release-candidate runtimes"},
-    {Key::RequireJdk, KeyKind::Flag, "require_jdk", Text, '\0', "",
-     "accept only a JDK"},
+    {Key::RequireJdk, KeyKind::Flag, "require_jdk", Text, '\0', "", "accept only a JDK"},
     {Key::WorkingDirectory, KeyKind::Text, "working_directory", Text, '\0', "",
      "working directory, relative to the executable's directory"},
     {Key::Dependencies, KeyKind::Text, "dependencies", Text, ',', "",
@@ -55,8 +53,7 @@ constexpr ConfigKeyInfo KeyTable[]{
      "title of every message box"},
     // 1001 to 1004, 1012 to 1014, 1018 and 1020 belong to the block's full set of texts;
     // a block made elsewhere carries them, so they have names and defaults like the rest.
-    {Key::MessageNoJvmFoundAnyWidth, KeyKind::Text, "message_no_jvm_found_any_width", Text,
-     '\0',
+    {Key::MessageNoJvmFoundAnyWidth, KeyKind::Text, "message_no_jvm_found_any_width", Text, '\0',
      "No Java runtime was found on this system.\nPlease set KARVO_JAVA_HOME\nto an "
      "installed JDK or JRE.",
      "no suitable Java runtime, without a bit width"},
@@ -68,8 +65,8 @@ constexpr ConfigKeyInfo KeyTable[]{
      "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
      "to an installed JDK or JRE.",
      "the runtime found in a directory does not load, without a bit width; {0} is the location"},
-    {Key::MessageJvmStartFailedAnyWidth, KeyKind::Text, "message_jvm_start_failed_any_width",
-     Text, '\0',
+    {Key::MessageJvmStartFailedAnyWidth, KeyKind::Text, "message_jvm_start_failed_any_width", Text,
+     '\0',
      "The Java VM could not be started. The maximum heap size (-Xmx) may be too large, "
      "or another program may be blocking it.",
      "the JVM library cannot be loaded, without a bit width"},
@@ -87,8 +84,7 @@ constexpr ConfigKeyInfo KeyTable[]{
      "The environment variable {0} must be defined.",
      "a mandatory class path variable is undefined; {0} is its name"},
     {Key::MessageInternalError, KeyKind::Text, "message_internal_error", Text, '\0',
-     "An internal error occurred (error code: {0}).",
-     "internal error; {0} is a short code"},
+     "An internal error occurred (error code: {0}).", "internal error; {0} is a short code"},
     {Key::MessageMainClassNotFound, KeyKind::Text, "message_main_class_not_found", Text, '\0',
      "The main class could not be loaded.", "the Java runtime class cannot be found"},
     {Key::MessageMainMethodNotFound, KeyKind::Text, "message_main_method_not_found", Text, '\0',
@@ -108,13 +104,11 @@ constexpr ConfigKeyInfo KeyTable[]{
      "No Java runtime was found on this system.\nPlease set KARVO_JAVA_HOME\nto an "
      "installed {0}-bit JDK or JRE.",
      "no suitable Java runtime; {0} is the bit width"},
-    {Key::MessageJavaHomeVariableBroken, KeyKind::Text, "message_java_home_variable_broken",
-     Text, '\0',
-     "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE.",
+    {Key::MessageJavaHomeVariableBroken, KeyKind::Text, "message_java_home_variable_broken", Text,
+     '\0', "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE.",
      "the runtime named by a variable does not load; {0} is the variable"},
     {Key::MessageJavaHomeVariableBroken64, KeyKind::Text, "message_java_home_variable_broken_64",
-     Text, '\0',
-     "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE.",
+     Text, '\0', "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE.",
      "the 64-bit launcher's form of message_java_home_variable_broken"},
     {Key::MessageJvmDamaged, KeyKind::Text, "message_jvm_damaged", Text, '\0',
      "The Java runtime found at {0} is damaged.\nPlease reinstall it or set KARVO_JAVA_HOME\n"
@@ -153,7 +147,7 @@ constexpr ConfigKeyInfo KeyTable[]{
     {Key::DelayedAutoStart, KeyKind::Flag, "delayed_auto_start", Text, '\0', "",
      "an automatic service starts shortly after the other automatic services"},
     {Key::ServiceAccount, KeyKind::Text, "service_account", Text, '\0', "",
-     "account the service runs as; only accounts without a password"},
+     "account the service runs as; a user account's password is asked for at install"},
     {Key::FailureRestartDelay, KeyKind::Int, "failure_restart_delay", Text, '\0', "",
      "milliseconds after a failure before the system restarts the service; 0: no restart"},
     {Key::FailureResetPeriod, KeyKind::Int, "failure_reset_period", Text, '\0', "",
@@ -162,6 +156,14 @@ constexpr ConfigKeyInfo KeyTable[]{
      "bytes after which a redirected output file rolls over; 0: no limit"},
     {Key::OutputKeep, KeyKind::Int, "output_keep", Text, '\0', "",
      "how many rolled output files are kept (name.1 to name.N)"},
+    {Key::KeepChildProcesses, KeyKind::Flag, "keep_child_processes", Text, '\0', "",
+     "processes the program starts outlive its end and the service's"},
+    {Key::WatchdogInterval, KeyKind::Int, "watchdog_interval", Text, '\0', "",
+     "seconds between two checks that the program still answers; 0: no watchdog"},
+    {Key::WatchdogTimeout, KeyKind::Int, "watchdog_timeout", Text, '\0', "",
+     "seconds the VM may take to answer a watchdog check (default 10)"},
+    {Key::ServicePasswordVariable, KeyKind::Text, "service_password_variable", Text, '\0', "",
+     "environment variable that holds the service account's password at install"},
 };
 
 }  // namespace

@@ -72,6 +72,10 @@ inline constexpr ConfigKey FailureRestartDelay = 30022;
 inline constexpr ConfigKey FailureResetPeriod = 30023;
 inline constexpr ConfigKey OutputMaxSize = 30024;
 inline constexpr ConfigKey OutputKeep = 30025;
+inline constexpr ConfigKey KeepChildProcesses = 30050;
+inline constexpr ConfigKey WatchdogInterval = 30051;
+inline constexpr ConfigKey WatchdogTimeout = 30052;
+inline constexpr ConfigKey ServicePasswordVariable = 30053;
 }  // namespace Key
 
 enum class KeyKind {

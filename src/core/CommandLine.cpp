@@ -6,7 +6,7 @@
 namespace karvo {
 namespace {
 
-constexpr std::array<CommandWord, 8> Commands{{
+constexpr std::array<CommandWord, 9> Commands{{
     {"install", Command::Install},
     {"install-and-start", Command::InstallAndStart},
     {"install-auto", Command::InstallAuto},
@@ -15,6 +15,7 @@ constexpr std::array<CommandWord, 8> Commands{{
     {"stop", Command::Stop},
     {"start", Command::Start},
     {"status", Command::Status},
+    {"dump", Command::Dump},
 }};
 
 constexpr std::string_view NonInteractiveSwitch = "non-interactive";
@@ -35,6 +36,18 @@ bool switchAt(std::string_view tail, std::size_t blank) {
     if (tail.substr(start, NonInteractiveSwitch.size()) != NonInteractiveSwitch) return false;
     const std::size_t after = start + NonInteractiveSwitch.size();
     return after == tail.size() || isBlankOrTab(tail[after]);
+}
+
+constexpr std::string_view PasswordVariableSwitch = "password-variable=";
+
+// "password-variable=NAME" after a blank: the length of the whole switch (up to the next
+// blank, tab or the end), or 0 when there is none or NAME is empty.
+std::size_t passwordSwitchAt(std::string_view tail, std::size_t blank) {
+    const std::size_t start = blank + 1;
+    if (tail.substr(start, PasswordVariableSwitch.size()) != PasswordVariableSwitch) return 0;
+    std::size_t end = start + PasswordVariableSwitch.size();
+    while (end < tail.size() && !isBlankOrTab(tail[end])) ++end;
+    return end - start > PasswordVariableSwitch.size() ? end - start : 0;
 }
 
 }  // namespace
@@ -77,6 +90,12 @@ ParsedCommand parseCommandTail(std::string_view tail) {
         if (switchAt(rest, scan)) {
             parsed.interactive = false;
             scan += 1 + NonInteractiveSwitch.size();
+            continue;
+        }
+        if (const std::size_t length = passwordSwitchAt(rest, scan)) {
+            parsed.passwordVariable = std::string(rest.substr(
+                scan + 1 + PasswordVariableSwitch.size(), length - PasswordVariableSwitch.size()));
+            scan += 1 + length;
             continue;
         }
         parsed.serviceName = std::string(rest.substr(scan + 1));

@@ -23,6 +23,7 @@ enum class Command {
     Stop,
     Start,
     Status,
+    Dump,
 };
 
 struct CommandWord {
@@ -42,6 +43,9 @@ struct ParsedCommand {
     bool interactive = false;
     // The word as it stands after the prefix, up to the first blank (or the switch).
     std::string word;
+    // "password-variable=NAME": the environment variable that holds the password of the
+    // service account at install; empty when not given.
+    std::string passwordVariable;
     // Everything after the blank that follows the word (and its switches), unchanged:
     // blanks and quotes are part of the name.
     std::optional<std::string> serviceName;

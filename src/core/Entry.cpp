@@ -13,11 +13,13 @@
 #include "config/Messages.h"
 #include "core/ChildCommandLine.h"
 #include "core/CommandLine.h"
+#include "core/HostMonitor.h"
 #include "core/NativeLibraryPath.h"
 #include "core/ServiceControl.h"
 #include "core/ServiceName.h"
 #include "core/ServiceSupervisor.h"
 #include "core/StartupEnvironment.h"
+#include "core/ThreadDumpRequest.h"
 #include "jre/JreSearch.h"
 #include "launch/JavaVMLauncher.h"
 #include "launch/ArgumentSplitter.h"
@@ -32,16 +34,16 @@ int runCommand(const ParsedCommand& parsed) {
     const int configuredStartType = installStartType(getConfigInt(Key::LauncherType));
     switch (parsed.command) {
         case Command::Install:
-            return installService(configuredStartType, parsed.interactive);
+            return installService(configuredStartType, parsed.interactive, parsed.passwordVariable);
         case Command::InstallAndStart:
             // The start is tried even when the install failed: the service may already
             // exist in a usable state, and the start's result is what the caller sees.
-            installService(configuredStartType, parsed.interactive);
+            installService(configuredStartType, parsed.interactive, parsed.passwordVariable);
             return startInstalledService();
         case Command::InstallAuto:
-            return installService(AutoStart, parsed.interactive);
+            return installService(AutoStart, parsed.interactive, parsed.passwordVariable);
         case Command::InstallDemand:
-            return installService(DemandStart, parsed.interactive);
+            return installService(DemandStart, parsed.interactive, parsed.passwordVariable);
         case Command::Uninstall:
             return uninstallService(true);
         case Command::Stop:
@@ -50,6 +52,7 @@ int runCommand(const ParsedCommand& parsed) {
             return startInstalledService();
         case Command::Status:
             return queryServiceState();
+        case Command::Dump: return dumpServiceThreads();
         case Command::None:
             break;
     }
@@ -85,7 +88,8 @@ int runJavaHost(std::vector<std::u16string> arguments) {
     // A failed search has already shown its message; the orderly exit flushes the streams.
     if (!LoadDLL(true)) std::exit(1);
     // The arguments now start with the service name the service process put first.
-    if (!launchJavaProgram(arguments, true)) std::exit(1);
+    if (!arguments.empty()) setMonitoredService(toNarrow(arguments.front(), CP_ACP));
+    if (!launchJavaProgram(arguments, true, startHostMonitor)) std::exit(1);
     return 0;
 }
 

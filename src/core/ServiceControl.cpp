@@ -8,6 +8,7 @@
 #include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "config/ServiceAccount.h"
+#include "core/AccountInstall.h"
 #include "core/EventLogSource.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
@@ -125,7 +126,7 @@ std::optional<std::string> buildDependencyList() {
     return makeDependencyList(getConfigString(Key::Dependencies));
 }
 
-int installService(int startType, bool interactive) {
+int installService(int startType, bool interactive, const std::string& passwordVariable) {
     // Checked before the old service is touched: a configuration that cannot be installed
     // must not remove the one that runs.
     const std::string configuredAccount = getConfigString(Key::ServiceAccount);
@@ -136,6 +137,14 @@ int installService(int startType, bool interactive) {
                     AcceptedServiceAccounts.data());
         return CommandExit::Failed;
     }
+    // The password is had before anything changes, too: a user who cannot give it keeps
+    // the service that runs. It goes to the Service Control Manager and nowhere else.
+    ServicePassword password;
+    if (!obtainServicePassword(*account,
+                               choosePasswordSource(*account, interactive, passwordVariable,
+                                                    getConfigString(Key::ServicePasswordVariable)),
+                               password))
+        return CommandExit::Failed;
     uninstallService(false);
 
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -149,7 +158,6 @@ int installService(int startType, bool interactive) {
     const std::u16string imagePath = toWide(imagePathForService(), fileApiCodePage());
     const auto dependencies = buildDependencyList();
     const std::u16string wideDependencies = dependencies ? toWide(*dependencies, CP_ACP) : u"";
-    // No password ever: only accounts the system manages itself are accepted.
     const std::u16string wideAccount = toWide(account->name, CP_ACP);
     // Only the local system account may interact with the desktop; the system refuses the
     // flag for any other account, so an account of its own makes the service non-interactive.
@@ -158,9 +166,10 @@ int installService(int startType, bool interactive) {
         SERVICE_WIN32_OWN_PROCESS | (mayInteract ? SERVICE_INTERACTIVE_PROCESS : 0);
     UniqueService service(CreateServiceW(
         manager.get(), wideChars(wideName), wideChars(wideName), SERVICE_ALL_ACCESS, type,
-        static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, wideChars(imagePath), nullptr,
-        nullptr, dependencies ? wideChars(wideDependencies) : nullptr,
-        account->name.empty() ? nullptr : wideChars(wideAccount), nullptr));
+        static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, wideChars(imagePath), nullptr, nullptr,
+        dependencies ? wideChars(wideDependencies) : nullptr,
+        account->name.empty() ? nullptr : wideChars(wideAccount),
+        password.empty() ? nullptr : wideChars(password.text())));
     if (!service) {
         std::printf("Could not create service.\n");
         return CommandExit::Failed;
@@ -177,6 +186,7 @@ int installService(int startType, bool interactive) {
     if (!registerEventSource(serviceName()))
         std::printf("Could not register the event log source.\n");
     std::printf("Installed service '%s'.\n", name());
+    ensureServiceLogonRight(*account);
     return CommandExit::Done;
 }
 
@@ -230,6 +240,10 @@ int startInstalledService() {
     if (error == ERROR_SERVICE_ALREADY_RUNNING) {
         std::printf("Service is already running.\n");
         return CommandExit::Done;
+    }
+    if (error == ERROR_SERVICE_LOGON_FAILED) {
+        printLogonFailure(getConfigString(Key::ServiceAccount));
+        return CommandExit::Failed;
     }
     std::printf("Could not start service. Error code: %d\n", static_cast<int>(error));
     return CommandExit::Failed;

@@ -19,7 +19,9 @@ inline constexpr int NotRunning = 3;  // status only: the service exists but is 
 // startType: SERVICE_AUTO_START (2) or SERVICE_DEMAND_START (3). An existing service of
 // the same name is stopped and deleted first, unless the configured account cannot be
 // used. Registers the account, delayed start and failure actions when configured.
-int installService(int startType, bool interactive);
+// A user account's password comes from the variable named by passwordVariable (when not
+// empty) or in the configuration, or is asked for at the console when interactive.
+int installService(int startType, bool interactive, const std::string& passwordVariable = {});
 // Stops the service first. Failure lines only when verbose.
 int uninstallService(bool verbose);
 // Done also when the service is already running. A service still stopping is waited for

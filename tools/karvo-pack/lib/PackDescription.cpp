@@ -172,6 +172,8 @@ private:
             {Key::FailureResetPeriod, 0, "seconds, 0 for the default of one day"},
             {Key::OutputMaxSize, 0, "bytes, 0 for no limit"},
             {Key::OutputKeep, 1, "the number of rolled files to keep, at least 1"},
+            {Key::WatchdogInterval, 0, "seconds, 0 for no watchdog"},
+            {Key::WatchdogTimeout, 1, "seconds, at least 1"},
         };
         for (const auto& range : Ranges) {
             if (range.key != info.number) continue;
