@@ -28,9 +28,10 @@ std::string printedPath(const std::string& out) {
     const std::string marker = "written to ";
     const auto start = out.find(marker);
     if (start == std::string::npos) return {};
-    const auto end = out.find(".\r\n", start);
-    return out.substr(start + marker.size(),
-                      end == std::string::npos ? std::string::npos : end - start - marker.size());
+    std::string path = out.substr(start + marker.size());
+    path = path.substr(0, path.find_first_of("\r\n"));
+    if (!path.empty() && path.back() == '.') path.pop_back();
+    return path;
 }
 
 bool waitForRuns(const RuntimeLayout& layout, std::size_t runs) {
@@ -69,8 +70,11 @@ TEST(ThreadDump, DumpCommandSaysWhereTheDumpWent) {
         const RunResult dump = launcherCommand(layout, "/dump");
         EXPECT_EQ(dump.exitCode, 0u) << row.name << ": " << dump.out;
         const std::string where = printedPath(dump.out);
-        if (row.redirectError) EXPECT_EQ(where, errorFile) << row.name << ": " << dump.out;
-        if (!row.redirectError) EXPECT_TRUE(contains(where, name + "-threads.txt")) << dump.out;
+        if (row.redirectError) {
+            EXPECT_EQ(where, errorFile) << row.name << ": " << dump.out;
+        } else {
+            EXPECT_TRUE(contains(where, name + "-threads.txt")) << row.name << ": " << dump.out;
+        }
         EXPECT_TRUE(contains(readFile(where).value_or(""), DumpHeading)) << row.name;
         if (!row.redirectError) DeleteFileA(where.c_str());
     }
