@@ -34,19 +34,22 @@ TEST(ProgramJob, NothingOutlivesTheServiceUnlessKept) {
     struct Row {
         const char* name;
         End end;
+        std::string script;  // the terminated host never reads its control pipe's end
         std::string keep;
         bool helperSurvives;
     } rows[] = {
         {"taskkill of the service process ends the host and its helper",
-         End::TerminateServiceProcess, "", false},
-        {"a stop ends the helper the program started", End::StopCommand, "", false},
-        {"keep_child_processes keeps the helper past the stop", End::StopCommand, "1", true},
+         End::TerminateServiceProcess, "spawn:60000|sleep:60000", "", false},
+        {"a stop ends the helper the program started", End::StopCommand,
+         "spawn:60000|wait-stdin", "", false},
+        {"keep_child_processes keeps the helper past the stop", End::StopCommand,
+         "spawn:60000|wait-stdin", "1", true},
     };
     for (const auto& row : rows) {
         const std::string name = uniqueName("KarvoJob");
         auto keys = serviceKeys(name);
         if (!row.keep.empty()) keys[Key::KeepChildProcesses] = row.keep;
-        RuntimeLayout layout("program_job", keys, "spawn:60000|wait-stdin");
+        RuntimeLayout layout("program_job", keys, row.script);
         InstalledService service(layout, name);
         ASSERT_TRUE(service.start("spawned")) << row.name;
         const DWORD host = childPid(layout);
