@@ -40,8 +40,8 @@ TEST(ProgramJob, NothingOutlivesTheServiceUnlessKept) {
     } rows[] = {
         {"taskkill of the service process ends the host and its helper",
          End::TerminateServiceProcess, "spawn:60000|sleep:60000", "", false},
-        {"a stop ends the helper the program started", End::StopCommand,
-         "spawn:60000|wait-stdin", "", false},
+        {"a stop ends the helper the program started", End::StopCommand, "spawn:60000|wait-stdin",
+         "", false},
         {"keep_child_processes keeps the helper past the stop", End::StopCommand,
          "spawn:60000|wait-stdin", "1", true},
     };
