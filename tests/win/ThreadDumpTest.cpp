@@ -1,5 +1,6 @@
 // Thread dumps of a running service's program and the watchdog of a hung one, with the
-// stand-in VM answering (or not) the calls the host makes from its own thread.
+// stand-in VM answering (or not) the calls the host makes from its own thread while the
+// program's main thread is blocked (reading its control pipe, so that a stop ends it).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -63,7 +64,7 @@ TEST(ThreadDump, DumpCommandSaysWhereTheDumpWent) {
         const std::string errorFile = logs.file("err.log");
         std::map<ConfigKey, std::string> extra;
         if (row.redirectError) extra = {{Key::PassStdErrFile, "1"}, {Key::StdErrFile, errorFile}};
-        RuntimeLayout layout("dump", keysWith(name, extra), "sleep:60000");
+        RuntimeLayout layout("dump", keysWith(name, extra), "wait-stdin");
         InstalledService service(layout, name);
         ASSERT_TRUE(service.start()) << row.name;
 
@@ -113,10 +114,10 @@ TEST(Watchdog, HungProgramIsDumpedAndEnded) {
         bool ended;
         bool dumped;
     } rows[] = {
-        {"deadlocked threads: dumped, ended with 5006", "deadlocked:2|sleep:60000", true, true},
+        {"deadlocked threads: dumped, ended with 5006", "deadlocked:2|wait-stdin", true, true},
         {"a VM that stops answering: ended with 5006, the dump could not be had",
-         "hang-calls|sleep:60000", true, false},
-        {"a VM that answers keeps running", "sleep:60000", false, false},
+         "hang-calls|wait-stdin", true, false},
+        {"a VM that answers keeps running", "wait-stdin", false, false},
     };
     for (const auto& row : rows) {
         const std::string name = uniqueName("KarvoWatchdog");
