@@ -147,7 +147,7 @@ constexpr ConfigKeyInfo KeyTable[]{
     {Key::DelayedAutoStart, KeyKind::Flag, "delayed_auto_start", Text, '\0', "",
      "an automatic service starts shortly after the other automatic services"},
     {Key::ServiceAccount, KeyKind::Text, "service_account", Text, '\0', "",
-     "account the service runs as; only accounts without a password"},
+     "account the service runs as; a user account's password is asked for at install"},
     {Key::FailureRestartDelay, KeyKind::Int, "failure_restart_delay", Text, '\0', "",
      "milliseconds after a failure before the system restarts the service; 0: no restart"},
     {Key::FailureResetPeriod, KeyKind::Int, "failure_reset_period", Text, '\0', "",
@@ -162,6 +162,14 @@ constexpr ConfigKeyInfo KeyTable[]{
      "the service name goes first among the program's arguments (absent: on)"},
     {Key::DiagnosticLog, KeyKind::Flag, "log", Text, '\0', "",
      "the diagnostic log is on for this service from its next start"},
+    {Key::KeepChildProcesses, KeyKind::Flag, "keep_child_processes", Text, '\0', "",
+     "processes the program starts outlive its end and the service's"},
+    {Key::WatchdogInterval, KeyKind::Int, "watchdog_interval", Text, '\0', "",
+     "seconds between two checks that the program still answers; 0: no watchdog"},
+    {Key::WatchdogTimeout, KeyKind::Int, "watchdog_timeout", Text, '\0', "",
+     "seconds the VM may take to answer a watchdog check (default 10)"},
+    {Key::ServicePasswordVariable, KeyKind::Text, "service_password_variable", Text, '\0', "",
+     "environment variable that holds the service account's password at install"},
 };
 
 }  // namespace

@@ -75,6 +75,10 @@ inline constexpr ConfigKey OutputKeep = 30025;
 inline constexpr ConfigKey Environment = 30030;
 inline constexpr ConfigKey ServiceNameArgument = 30031;
 inline constexpr ConfigKey DiagnosticLog = 30032;
+inline constexpr ConfigKey KeepChildProcesses = 30050;
+inline constexpr ConfigKey WatchdogInterval = 30051;
+inline constexpr ConfigKey WatchdogTimeout = 30052;
+inline constexpr ConfigKey ServicePasswordVariable = 30053;
 }  // namespace Key
 
 enum class KeyKind {

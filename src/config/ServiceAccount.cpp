@@ -50,7 +50,10 @@ std::optional<ServiceAccount> parseServiceAccount(std::string_view configured) {
         slash == std::string_view::npos ? std::string_view{} : configured.substr(0, slash);
     const std::string_view user =
         slash == std::string_view::npos ? configured : configured.substr(slash + 1);
-    if (slash != std::string_view::npos && !isValidNamePart(domain)) return std::nullopt;
+    // "." is this machine, as in ".\\LocalSystem".
+    const bool thisMachine = domain == ".";
+    if (slash != std::string_view::npos && !thisMachine && !isValidNamePart(domain))
+        return std::nullopt;
     if (!isValidNamePart(user)) return std::nullopt;
 
     if (equalsIgnoringCase(domain, "NT SERVICE"))
@@ -60,7 +63,29 @@ std::optional<ServiceAccount> parseServiceAccount(std::string_view configured) {
     if (equalsIgnoringCase(domain, "NT AUTHORITY")) return std::nullopt;
     if (user.size() > 1 && user.back() == '$')
         return ServiceAccount{ServiceAccountKind::ManagedAccount, std::string(configured)};
+    // A user account names its domain (or "." for this machine), as the system stores it;
+    // a bare name would leave the system to guess which one is meant.
+    if (slash != std::string_view::npos)
+        return ServiceAccount{ServiceAccountKind::UserAccount, std::string(configured)};
     return std::nullopt;
+}
+
+PasswordChoice choosePasswordSource(const ServiceAccount& account, bool interactive,
+                                    std::string_view commandLineVariable,
+                                    std::string_view configuredVariable) {
+    if (account.kind != ServiceAccountKind::UserAccount) return {};
+    if (!commandLineVariable.empty())
+        return {PasswordSource::Variable, std::string(commandLineVariable), {}};
+    if (!configuredVariable.empty())
+        return {PasswordSource::Variable, std::string(configuredVariable), {}};
+    if (interactive) return {PasswordSource::Console, {}, {}};
+    return {PasswordSource::Missing,
+            {},
+            "the account '" + account.name +
+                "' needs a password and non-interactive allows no prompt: name an environment "
+                "variable that holds it (password-variable=NAME after the command word, or "
+                "service_password_variable in the description), or install without "
+                "non-interactive to type it"};
 }
 
 }  // namespace karvo

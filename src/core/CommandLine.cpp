@@ -6,7 +6,7 @@
 namespace karvo {
 namespace {
 
-constexpr std::array<CommandWord, 13> Commands{{
+constexpr std::array<CommandWord, 14> Commands{{
     {"install", Command::Install},
     {"install-and-start", Command::InstallAndStart},
     {"install-auto", Command::InstallAuto},
@@ -20,6 +20,7 @@ constexpr std::array<CommandWord, 13> Commands{{
     {"help", Command::Help},
     {"h", Command::Help},
     {"?", Command::Help},
+    {"dump", Command::Dump},
 }};
 
 constexpr std::string_view NonInteractiveSwitch = "non-interactive";
@@ -49,6 +50,18 @@ std::string unquotedName(std::string_view name) {
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
         name = name.substr(1, name.size() - 2);
     return std::string(name);
+}
+
+constexpr std::string_view PasswordVariableSwitch = "password-variable=";
+
+// "password-variable=NAME" after a blank: the length of the whole switch (up to the next
+// blank, tab or the end), or 0 when there is none or NAME is empty.
+std::size_t passwordSwitchAt(std::string_view tail, std::size_t blank) {
+    const std::size_t start = blank + 1;
+    if (tail.substr(start, PasswordVariableSwitch.size()) != PasswordVariableSwitch) return 0;
+    std::size_t end = start + PasswordVariableSwitch.size();
+    while (end < tail.size() && !isBlankOrTab(tail[end])) ++end;
+    return end - start > PasswordVariableSwitch.size() ? end - start : 0;
 }
 
 }  // namespace
@@ -91,6 +104,12 @@ ParsedCommand parseCommandTail(std::string_view tail) {
         if (switchAt(rest, scan, NonInteractiveSwitch)) {
             parsed.interactive = false;
             scan += 1 + NonInteractiveSwitch.size();
+            continue;
+        }
+        if (const std::size_t length = passwordSwitchAt(rest, scan)) {
+            parsed.passwordVariable = std::string(rest.substr(
+                scan + 1 + PasswordVariableSwitch.size(), length - PasswordVariableSwitch.size()));
+            scan += 1 + length;
             continue;
         }
         if (switchAt(rest, scan, NoWaitSwitch)) {

@@ -26,6 +26,7 @@ enum class Command {
     Update,
     Run,
     Help,
+    Dump,
 };
 
 struct CommandWord {
@@ -47,6 +48,9 @@ struct ParsedCommand {
     bool waitForStart = true;
     // The word as it stands after the prefix, up to the first blank (or the switch).
     std::string word;
+    // "password-variable=NAME": the environment variable that holds the password of the
+    // service account at install; empty when not given.
+    std::string passwordVariable;
     // Everything after the blank that follows the word (and its switches), blanks kept;
     // one pair of double quotes around the whole of it is removed, as a shell user quotes
     // a name with blanks.

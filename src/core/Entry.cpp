@@ -15,12 +15,14 @@
 #include "core/ChildCommandLine.h"
 #include "core/CommandLine.h"
 #include "core/ForegroundRun.h"
+#include "core/HostMonitor.h"
 #include "core/NativeLibraryPath.h"
 #include "core/ServiceControl.h"
 #include "core/ServiceName.h"
 #include "core/ServiceSettings.h"
 #include "core/ServiceSupervisor.h"
 #include "core/StartupEnvironment.h"
+#include "core/ThreadDumpRequest.h"
 #include "jre/JreSearch.h"
 #include "launch/JavaVMLauncher.h"
 #include "launch/ArgumentSplitter.h"
@@ -47,16 +49,21 @@ int runCommand(const ParsedCommand& parsed) {
     const int configuredStartType = installStartType(getConfigInt(Key::LauncherType));
     const bool wait = parsed.waitForStart;
     switch (parsed.command) {
-        case Command::Install: return installService(configuredStartType, parsed.interactive, wait);
+        case Command::Install:
+            return installService(configuredStartType, parsed.interactive, wait,
+                                  parsed.passwordVariable);
         case Command::InstallAndStart:
             // The start is tried even when the install failed: the service may already
             // exist in a usable state, and the start's result is what the caller sees.
             // An install that already started it again leaves "already running" to say so.
-            installService(configuredStartType, parsed.interactive, wait);
+            installService(configuredStartType, parsed.interactive, wait, parsed.passwordVariable);
             return startInstalledService(wait);
-        case Command::InstallAuto: return installService(AutoStart, parsed.interactive, wait);
-        case Command::InstallDemand: return installService(DemandStart, parsed.interactive, wait);
-        case Command::Update: return updateService(configuredStartType, parsed.interactive);
+        case Command::InstallAuto:
+            return installService(AutoStart, parsed.interactive, wait, parsed.passwordVariable);
+        case Command::InstallDemand:
+            return installService(DemandStart, parsed.interactive, wait, parsed.passwordVariable);
+        case Command::Update:
+            return updateService(configuredStartType, parsed.interactive, parsed.passwordVariable);
         case Command::Uninstall:
             return uninstallService(true);
         case Command::Stop:
@@ -66,6 +73,7 @@ int runCommand(const ParsedCommand& parsed) {
             return queryServiceState();
         case Command::Run: return runInForeground();
         case Command::Help: return printUsage(stdout, 0);
+        case Command::Dump: return dumpServiceThreads();
         case Command::None:
             break;
     }
@@ -110,10 +118,11 @@ int runJavaHost(std::vector<std::u16string> arguments) {
     if (!LoadDLL(true)) std::exit(1);
     // The arguments now start with the service name the service process put first; a
     // program that takes only its own arguments can be spared it.
+    if (!arguments.empty()) setMonitoredService(toNarrow(arguments.front(), CP_ACP));
     const bool nameArgument = getConfigString(Key::ServiceNameArgument).empty() ||
                               getConfigInt(Key::ServiceNameArgument) != 0;
     if (!nameArgument && !arguments.empty()) arguments.erase(arguments.begin());
-    if (!launchJavaProgram(arguments, true)) std::exit(1);
+    if (!launchJavaProgram(arguments, true, startHostMonitor)) std::exit(1);
     return 0;
 }
 

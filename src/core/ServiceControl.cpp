@@ -7,6 +7,7 @@
 
 #include "config/LauncherConfig.h"
 #include "config/PathOps.h"
+#include "core/AccountInstall.h"
 #include "core/EventLogSource.h"
 #include "core/ServiceControlRules.h"
 #include "core/ServiceName.h"
@@ -105,11 +106,17 @@ std::optional<std::string> buildDependencyList() {
     return makeDependencyList(getConfigString(Key::Dependencies));
 }
 
-int installService(int startType, bool interactive, bool waitForStart) {
+int installService(int startType, bool interactive, bool waitForStart,
+                   const std::string& passwordVariable) {
     // Checked before the old service is touched: a configuration that cannot be installed
     // must not remove the one that runs.
     const auto registration = readServiceRegistration(startType, interactive);
     if (!registration) return CommandExit::Failed;
+    // The password is had before anything changes, too: a user who cannot give it keeps
+    // the service that runs. It goes to the Service Control Manager and nowhere else.
+    ServicePassword password;
+    if (!obtainConfiguredPassword(interactive, passwordVariable, password))
+        return CommandExit::Failed;
     const bool wasRunning = serviceIsRunning();
     uninstallService(false);
 
@@ -119,13 +126,13 @@ int installService(int startType, bool interactive, bool waitForStart) {
         return CommandExit::Failed;
     }
     const std::u16string wideName = toWide(serviceName(), CP_ACP);
-    // No password ever: only accounts the system manages itself are accepted.
     UniqueService service(CreateServiceW(
         manager.get(), wideChars(wideName), wideChars(wideName), SERVICE_ALL_ACCESS,
         registration->type, registration->startType, SERVICE_ERROR_NORMAL,
         wideChars(registration->imagePath), nullptr, nullptr,
         registration->dependencies ? wideChars(*registration->dependencies) : nullptr,
-        registration->account.empty() ? nullptr : wideChars(registration->account), nullptr));
+        registration->account.empty() ? nullptr : wideChars(registration->account),
+        password.empty() ? nullptr : wideChars(password.text())));
     if (!service) {
         printControlFailure("create", GetLastError());
         return CommandExit::Failed;
@@ -141,6 +148,7 @@ int installService(int startType, bool interactive, bool waitForStart) {
     if (!registerEventSource(serviceName()))
         std::printf("Could not register the event log source.\n");
     std::printf("Installed service '%s'.\n", name());
+    ensureConfiguredLogonRight();
     if (!wasRunning) return CommandExit::Done;
     // Whoever installs over a running service wants it running again, on the new settings.
     std::printf("Service '%s' was running: starting it again.\n", name());
@@ -201,6 +209,10 @@ int startInstalledService(bool waitForStart) {
     if (error == ERROR_SERVICE_ALREADY_RUNNING) {
         std::printf("Service is already running.\n");
         return CommandExit::Done;
+    }
+    if (error == ERROR_SERVICE_LOGON_FAILED) {
+        printLogonFailure(getConfigString(Key::ServiceAccount));
+        return CommandExit::Failed;
     }
     printControlFailure("start", error);
     return CommandExit::Failed;

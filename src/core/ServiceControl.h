@@ -20,8 +20,11 @@ inline constexpr int NotRunning = 3;  // status only: the service exists but is 
 // the same name is stopped and deleted first, unless the configured account cannot be
 // used. Registers the account, delayed start and failure actions when configured. A
 // service that was running is started again (waiting for it as /start does, unless
-// waitForStart is false).
-int installService(int startType, bool interactive, bool waitForStart);
+// waitForStart is false). A user account's password comes from the variable named by
+// passwordVariable (when not empty) or in the configuration, or is asked for at the console
+// when interactive.
+int installService(int startType, bool interactive, bool waitForStart,
+                   const std::string& passwordVariable = {});
 // True when the service is running or starting.
 bool serviceIsRunning();
 // Stops the service first. Failure lines only when verbose.

@@ -7,6 +7,7 @@
 #include "config/ExecutablePath.h"
 #include "config/LauncherConfig.h"
 #include "config/ServiceAccount.h"
+#include "core/AccountInstall.h"
 #include "core/EventLogSource.h"
 #include "core/ServiceControl.h"
 #include "core/ServiceControlRules.h"
@@ -155,9 +156,12 @@ DWORD applyExtraSettings(SC_HANDLE service, DWORD startType, bool update) {
     return 0;
 }
 
-int updateService(int startType, bool interactive) {
+int updateService(int startType, bool interactive, const std::string& passwordVariable) {
     const auto registration = readServiceRegistration(startType, interactive);
     if (!registration) return CommandExit::Failed;
+    ServicePassword password;
+    if (!obtainConfiguredPassword(interactive, passwordVariable, password))
+        return CommandExit::Failed;
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         printControlFailure("update", GetLastError());
@@ -178,7 +182,8 @@ int updateService(int startType, bool interactive) {
         registration->account.empty() ? u"LocalSystem" : registration->account;
     if (!ChangeServiceConfigW(service.get(), registration->type, registration->startType,
                               SERVICE_ERROR_NORMAL, wideChars(registration->imagePath), nullptr,
-                              nullptr, wideChars(dependencies), wideChars(account), nullptr,
+                              nullptr, wideChars(dependencies), wideChars(account),
+                              password.empty() ? nullptr : wideChars(password.text()),
                               wideChars(wideName))) {
         printControlFailure("update", GetLastError());
         return CommandExit::Failed;
@@ -187,6 +192,7 @@ int updateService(int startType, bool interactive) {
         return CommandExit::Failed;
     if (!registerEventSource(serviceName()))
         std::printf("Could not register the event log source.\n");
+    ensureConfiguredLogonRight();
     std::printf(
         "Updated service '%s'; a running service uses the new settings from its "
         "next start.\n",

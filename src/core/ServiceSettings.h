@@ -29,8 +29,9 @@ std::optional<ServiceRegistration> readServiceRegistration(int startType, bool i
 DWORD applyExtraSettings(SC_HANDLE service, DWORD startType, bool update);
 
 // /update: the registration and the extra settings applied to the installed service, and
-// the event source registered again (the executable may have moved).
-int updateService(int startType, bool interactive);
+// the event source registered again (the executable may have moved). A user account's
+// password is had as install has it; none given leaves the stored one as it is.
+int updateService(int startType, bool interactive, const std::string& passwordVariable = {});
 
 // The system's own text for an error code, in the ANSI code page, without its line break.
 std::string systemErrorText(DWORD error);

@@ -18,10 +18,12 @@
 #include "config/TempDirectory.h"
 #include "core/ChildCommandLine.h"
 #include "core/EventLogSource.h"
+#include "core/ProgramJob.h"
 #include "config/RestartPolicy.h"
 #include "core/ServiceName.h"
 #include "core/ServiceState.h"
 #include "core/SingleUseSlot.h"
+#include "core/ThreadDumpRequest.h"
 #include "launch/ArgumentSplitter.h"
 #include "support/Log.h"
 #include "support/OutputTail.h"
@@ -41,6 +43,9 @@ SingleUseSlot<HANDLE> controlPipeWrite;
 // Set by the first stop or shutdown request and never reset: ends a restart delay at once
 // and starts the stop time-out. Lives until the process ends.
 std::atomic<HANDLE> stopRequested{nullptr};
+
+// Every host of this service runs in it; only the serviceMain thread uses it.
+ProgramJob programJob;
 
 constexpr const char* PriorityKey = "SOFTWARE\\norvale-soft\\karvo\\priority";
 constexpr DWORD OutputBlockSize = 8192;
@@ -75,6 +80,7 @@ std::vector<std::u16string> startParameters(DWORD count, LPSTR* arguments) {
 
 struct SupervisorSettings {
     std::uint32_t stopTimeoutSeconds = 0;
+    bool keepChildProcesses = false;
     RestartSettings restart;
 };
 
@@ -83,6 +89,7 @@ SupervisorSettings readSupervisorSettings() {
     const int timeout = getConfigInt(Key::StopTimeout);
     if (timeout < 0) logError("stop_timeout %d is negative, waiting without a limit", timeout);
     settings.stopTimeoutSeconds = timeout > 0 ? static_cast<std::uint32_t>(timeout) : 0;
+    settings.keepChildProcesses = getConfigInt(Key::KeepChildProcesses) != 0;
     std::string problem;
     settings.restart = readRestartSettings(
         {getConfigString(Key::Restart), getConfigString(Key::RestartDelay),
@@ -99,6 +106,7 @@ struct ChildRun {
     DWORD exitCode = 0;
     std::uint64_t ranForMs = 0;
     bool terminated = false;  // ended by us after the stop time-out
+    std::string dumpNote;     // then: where its thread dump went, or why there is none
     std::vector<std::string> lastOutput;
 };
 
@@ -149,8 +157,8 @@ void reportProgramFailure(DWORD exitCode, const std::vector<std::string>& lastOu
 std::uint64_t milliseconds() { return GetTickCount64(); }
 
 // Waits for the child. After a stop request with a time-out, a child that does not end in
-// time is terminated; one that ends in time is left alone.
-bool waitForChild(HANDLE child, std::uint32_t stopTimeoutSeconds) {
+// time is dumped and terminated; one that ends in time is left alone.
+bool waitForChild(HANDLE child, std::uint32_t stopTimeoutSeconds, std::string& dumpNote) {
     HANDLE both[2] = {child, stopRequested.load()};
     if (stopTimeoutSeconds == 0 || !both[1] ||
         WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
@@ -161,8 +169,11 @@ bool waitForChild(HANDLE child, std::uint32_t stopTimeoutSeconds) {
     const DWORD limitMs = static_cast<DWORD>(
         std::min<std::uint64_t>(std::uint64_t{stopTimeoutSeconds} * 1000, INFINITE - 1));
     if (WaitForSingleObject(child, limitMs) != WAIT_TIMEOUT) return false;
-    logError("the program did not end within %d s of the shutdown code, terminating it",
-             static_cast<int>(stopTimeoutSeconds));
+    // Why it hung is worth more than the few seconds the dump may add to the stop.
+    const ThreadDumpReply dump = requestThreadDump(serviceName(), DumpRequestWaitMs);
+    dumpNote = (dump.written ? "thread dump written to " : "no thread dump: ") + dump.text;
+    logError("the program did not end within %d s of the shutdown code, terminating it; %s",
+             static_cast<int>(stopTimeoutSeconds), dumpNote.c_str());
     if (!TerminateProcess(child, ServiceCode::ServiceSpecificError))
         logError("TerminateProcess failed (%d)", lastError());
     WaitForSingleObject(child, TerminationWaitMs);
@@ -211,7 +222,8 @@ ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settin
     startup.hStdError = outputWrite.get();
     PROCESS_INFORMATION process{};
     std::u16string commandLine = line.text;
-    const DWORD flags = readChildPriority() | DETACHED_PROCESS;
+    // Suspended until it is in the job, so that nothing it starts can escape the job.
+    const DWORD flags = readChildPriority() | DETACHED_PROCESS | CREATE_SUSPENDED;
     if (!CreateProcessW(nullptr, reinterpret_cast<LPWSTR>(commandLine.data()), nullptr, nullptr,
                         TRUE, flags, nullptr, nullptr, &startup, &process)) {
         logMessage("could not start process %S (%d)", wideChars(line.text), lastError());
@@ -221,6 +233,9 @@ ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settin
     run.started = true;
     const std::uint64_t startedAt = milliseconds();
     UniqueHandle childProcess(process.hProcess), childThread(process.hThread);
+    programJob.adopt(childProcess.get());
+    if (ResumeThread(childThread.get()) == static_cast<DWORD>(-1))
+        logError("could not resume the program's process (%d)", lastError());
 
     // Only the child holds these now, so the output pipe breaks when the child ends.
     outputWrite.reset();
@@ -236,9 +251,11 @@ ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settin
 
     // Still "running" unless a stop came in meanwhile, which must not be overwritten.
     reportStatus();
-    run.terminated = waitForChild(childProcess.get(), settings.stopTimeoutSeconds);
+    run.terminated = waitForChild(childProcess.get(), settings.stopTimeoutSeconds, run.dumpNote);
     run.ranForMs = milliseconds() - startedAt;
     if (!GetExitCodeProcess(childProcess.get(), &run.exitCode)) run.exitCode = 0;
+    // What the program started ends with it; this also frees the output pipe they hold.
+    programJob.endLeftovers();
     // A code nobody sent must not go to the next child; whoever takes it closes it.
     if (HANDLE unused = controlPipeWrite.take()) CloseHandle(unused);
 
@@ -302,7 +319,8 @@ void superviseChild(DWORD count, LPSTR* arguments, const SupervisorSettings& set
             reportServiceEvent(EVENTLOG_WARNING_TYPE,
                                "The program of service " + serviceName() +
                                    " did not end in time after the stop request and was "
-                                   "terminated.");
+                                   "terminated; " +
+                                   run.dumpNote + ".");
             serviceStatus.stopWithError(SupervisorFailure::StopTimedOut);
             endServiceProcess(true);
         }
@@ -348,6 +366,7 @@ void WINAPI serviceMain(DWORD argumentCount, LPSTR* arguments) {
     serviceStatus.setStopWaitHint(stopWaitHintFor(settings.stopTimeoutSeconds));
     stopRequested = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!stopRequested) logError("CreateEvent failed (%d)", lastError());
+    programJob.create(settings.keepChildProcesses);
 
     const SERVICE_STATUS_HANDLE handle =
         RegisterServiceCtrlHandlerA(serviceName().c_str(), serviceControlHandler);

@@ -178,7 +178,10 @@ bool runMainClass(const std::vector<std::u16string>& arguments) {
     return true;
 }
 
-bool launchJavaProgram(const std::vector<std::u16string>& arguments, bool destroyAfterMain) {
+std::u16string errorOutputFile() { return redirectionFile(Key::PassStdErrFile, Key::StdErrFile); }
+
+bool launchJavaProgram(const std::vector<std::u16string>& arguments, bool destroyAfterMain,
+                       void (*vmCreated)(JavaVM*)) {
     logMessage("launching program");
     const std::vector<std::string> properties = buildLaunchProperties();
     JavaVMInitArgs initArgs{};
@@ -191,6 +194,7 @@ bool launchJavaProgram(const std::vector<std::u16string>& arguments, bool destro
         return false;
     }
     logMessage("JVM created");
+    if (vmCreated) vmCreated(javaVm);
     if (!runMainClass(arguments)) {
         logError("could not call main");
         return false;

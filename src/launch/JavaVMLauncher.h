@@ -3,11 +3,19 @@
 #include <string>
 #include <vector>
 
+#include <jni.h>
+
 namespace karvo {
 
 // arguments: the child's command-line arguments (service name first), without the program
-// path and the restart marker. False when the VM was not created or main failed.
-bool launchJavaProgram(const std::vector<std::u16string>& arguments, bool destroyAfterMain);
+// path and the restart marker. False when the VM was not created or main failed. vmCreated,
+// when given, is called once the VM exists and before main runs.
+bool launchJavaProgram(const std::vector<std::u16string>& arguments, bool destroyAfterMain,
+                       void (*vmCreated)(JavaVM*) = nullptr);
+
+// The full path of the file the program's error output is redirected to, or "" when it is
+// not redirected.
+std::u16string errorOutputFile();
 
 // The steps of a launch, once the VM exists. runMainClass is false when main was not called
 // or threw; checkFirstRun (tessel flavour) is false when the program must not start.

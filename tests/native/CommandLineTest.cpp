@@ -52,6 +52,7 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
         {"every word: uninstall", "/uninstall", Command::Uninstall, true, std::nullopt},
         {"every word: start", "/start", Command::Start, true, std::nullopt},
         {"every word: stop", "/stop", Command::Stop, true, std::nullopt},
+        {"every word: dump", "/dump", Command::Dump, true, std::nullopt},
         {"match is case-sensitive", "/Install", Command::None, true, std::nullopt},
         {"a prefix of a word is no match", "/install-au", Command::None, true, std::nullopt},
         {"a longer word is no match", "/installx", Command::None, true, std::nullopt},
@@ -114,6 +115,33 @@ TEST(CommandLine, NoWaitSwitch) {
         const ParsedCommand parsed = parseCommandTail(row.tail);
         EXPECT_EQ(parsed.waitForStart, row.waitForStart) << row.name;
         EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
+        EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
+    }
+}
+
+TEST(CommandLine, PasswordVariableSwitch) {
+    struct Row {
+        const char* name;
+        const char* tail;
+        bool interactive;
+        std::string variable;
+        std::optional<std::string> serviceName;
+    } rows[] = {
+        {"alone", "/install password-variable=SVC_PW", true, "SVC_PW", std::nullopt},
+        {"with non-interactive and a name", "/install non-interactive password-variable=PW My Svc",
+         false, "PW", "My Svc"},
+        {"either order", "/install password-variable=PW non-interactive", false, "PW",
+         std::nullopt},
+        {"without a name it is a service name", "/install password-variable=", true, "",
+         "password-variable="},
+        {"after the name it is part of the name", "/install X password-variable=PW", true, "",
+         "X password-variable=PW"},
+    };
+    for (const auto& row : rows) {
+        const ParsedCommand parsed = parseCommandTail(row.tail);
+        EXPECT_EQ(parsed.command, Command::Install) << row.name;
+        EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
+        EXPECT_EQ(parsed.passwordVariable, row.variable) << row.name;
         EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
     }
 }

@@ -1,12 +1,12 @@
-// Which configured account names a service may be installed with: only those that need no
-// password, since the block never holds one.
+// Which configured account names a service may be installed with, and where the password of
+// one that needs it comes from.
 #include <gtest/gtest.h>
 
 #include "config/ServiceAccount.h"
 
 using namespace karvo;
 
-TEST(ServiceAccount, OnlyPasswordLessAccountsAreAccepted) {
+TEST(ServiceAccount, AccountNamesAreReadOrRefused) {
     struct Row {
         const char* name;
         const char* configured;
@@ -26,8 +26,9 @@ TEST(ServiceAccount, OnlyPasswordLessAccountsAreAccepted) {
          "CORP\\svc-reports$"},
         {"managed account without domain", "svc-reports$", ServiceAccountKind::ManagedAccount,
          "svc-reports$"},
-        {"ordinary domain user needs a password", "CORP\\alice", std::nullopt},
-        {"ordinary local user needs a password", ".\\alice", std::nullopt},
+        {"domain user", "CORP\\alice", ServiceAccountKind::UserAccount, "CORP\\alice"},
+        {"local user of this machine", ".\\alice", ServiceAccountKind::UserAccount, ".\\alice"},
+        {"user without a domain is ambiguous", "alice", std::nullopt},
         {"user principal name", "alice@corp.example", std::nullopt},
         {"system domain's other names", "NT AUTHORITY\\SYSTEM", std::nullopt},
         {"virtual account without a name", "NT SERVICE\\", std::nullopt},
@@ -44,5 +45,36 @@ TEST(ServiceAccount, OnlyPasswordLessAccountsAreAccepted) {
         if (!account) continue;
         EXPECT_EQ(account->kind, *row.kind) << row.name;
         EXPECT_EQ(account->name, row.registered) << row.name;
+    }
+}
+
+TEST(ServiceAccount, PasswordComesFromVariableConsoleOrNowhere) {
+    const ServiceAccount user{ServiceAccountKind::UserAccount, "CORP\\alice"};
+    const ServiceAccount managed{ServiceAccountKind::ManagedAccount, "CORP\\svc$"};
+    struct Row {
+        const char* name;
+        ServiceAccount account;
+        bool interactive;
+        const char* commandLine;
+        const char* configured;
+        PasswordSource source;
+        const char* variable;
+    } rows[] = {
+        {"an account the system manages needs none", managed, false, "", "", PasswordSource::None,
+         ""},
+        {"the command line's variable comes first", user, true, "CLI_PW", "CFG_PW",
+         PasswordSource::Variable, "CLI_PW"},
+        {"then the configured variable", user, false, "", "CFG_PW", PasswordSource::Variable,
+         "CFG_PW"},
+        {"otherwise typed at the console", user, true, "", "", PasswordSource::Console, ""},
+        {"non-interactive without a variable is an error", user, false, "", "",
+         PasswordSource::Missing, ""},
+    };
+    for (const auto& row : rows) {
+        const PasswordChoice choice =
+            choosePasswordSource(row.account, row.interactive, row.commandLine, row.configured);
+        EXPECT_EQ(choice.source, row.source) << row.name;
+        EXPECT_EQ(choice.variable, row.variable) << row.name;
+        EXPECT_EQ(choice.problem.empty(), row.source != PasswordSource::Missing) << row.name;
     }
 }

@@ -49,6 +49,14 @@ public final class Main {
                 worker.start();
                 System.out.println("main returning");
                 break;
+            case "deadlock":
+                // Two threads that each hold the lock the other waits for, then the dump.
+                deadlock();
+                System.out.println("count " + com.karvo.runtime.ThreadDump.deadlockedThreadCount());
+                System.out.print(com.karvo.runtime.ThreadDump.text());
+                System.out.flush();
+                Runtime.getRuntime().halt(0);
+                break;
             case "lines":
                 // count, width, threads: numbered lines of the given width from each thread
                 printLines(Integer.parseInt(args[2]), Integer.parseInt(args[3]), Integer.parseInt(args[4]));
@@ -94,5 +102,37 @@ public final class Main {
     public static final class InstanceMain {
         public void main(String[] args) {
         }
+    }
+
+    private static void deadlock() throws InterruptedException {
+        final Object first = new Object();
+        final Object second = new Object();
+        final java.util.concurrent.CountDownLatch holding = new java.util.concurrent.CountDownLatch(2);
+        Thread left = lockBoth("left", first, second, holding);
+        Thread right = lockBoth("right", second, first, holding);
+        left.start();
+        right.start();
+        while (left.getState() != Thread.State.BLOCKED || right.getState() != Thread.State.BLOCKED) {
+            Thread.sleep(10);
+        }
+    }
+
+    private static Thread lockBoth(String name, final Object outer, final Object inner,
+            final java.util.concurrent.CountDownLatch holding) {
+        Thread thread = new Thread(() -> {
+            synchronized (outer) {
+                holding.countDown();
+                try {
+                    holding.await();
+                } catch (InterruptedException e) {
+                    return;
+                }
+                synchronized (inner) {
+                    System.out.println("never");
+                }
+            }
+        }, name);
+        thread.setDaemon(true);
+        return thread;
     }
 }

@@ -50,6 +50,7 @@ public final class WinLauncherTest {
         group("rolling limit", RollingFileOutputStreamTest::rolledFilesStayWithinTheLimit);
         group("keep bound", RollingFileOutputStreamTest::keepAboveTheBoundIsHeldToIt);
         group("unfinished roll", RollingFileOutputStreamTest::unfinishedRollIsFinishedAtTheStart);
+        group("thread dump", WinLauncherTest::threadDumpNamesDeadlocks);
         System.out.println(passed + " passed, " + failed + " failed");
         System.exit(failed == 0 ? 0 : 1);
     }
@@ -350,6 +351,26 @@ public final class WinLauncherTest {
                     "/dev/full", "/dev/full", "false", "svc", "lines", "2000", "40", "2");
             int exit = child.finish();
             check(name, exit == 0, "exit " + exit + ", " + child.describe());
+        }
+    }
+
+    private static void threadDumpNamesDeadlocks() throws Exception {
+        // name, VM options, then what the dump must show
+        String[][] cases = {
+            {"with management classes", "-Dx=1", "count 2", "Deadlocked threads:", "\"left\"", "\"right\"",
+                "demo.Main.lambda$lockBoth"},
+            {"without management classes", "--limit-modules java.base", "count -1",
+                "has no management classes", "\"left\"", "demo.Main.lambda$lockBoth"},
+        };
+        for (String[] c : cases) {
+            String name = "dump " + c[0];
+            Child child = new Child(name, c[1], KARVO, "false", "demo.Main", "", "", "false", "svc", "deadlock");
+            int exit = child.finish();
+            String shown = child.read("proc-out.txt");
+            check(name + " exit", exit == 0, "exit " + exit + ", " + child.describe());
+            for (int i = 2; i < c.length; i++) {
+                check(name + " shows " + c[i], shown.contains(c[i]), child.describe());
+            }
         }
     }
 
