@@ -162,6 +162,19 @@ public final class DescriptionReader {
                 + ", the oldest Java the runtime classes load on; write \"" + oldest + "\" or later (or leave it empty)");
     }
 
+    // Each line NAME=value, with a name before the '=' (a name starting with '=' is one of the
+    // system's hidden per-drive variables); empty lines are skipped.
+    private static Optional<String> environmentProblem(byte[] text) {
+        for (String line : new String(text, StandardCharsets.ISO_8859_1).split("\n", -1)) {
+            if (line.isEmpty()) continue;
+            if (line.indexOf('=') <= 0) {
+                return Optional.of("environment entry '" + windowsText(line.getBytes(StandardCharsets.ISO_8859_1))
+                        + "' needs the form NAME=value with a name before the '='");
+            }
+        }
+        return Optional.empty();
+    }
+
     static Optional<String> storedValueProblem(int key, byte[] text) {
         if (key == key("class_path") || key == key("jre_search_sequence")) {
             PathEntries.PathList list = key == key("class_path") ? PathEntries.PathList.CLASS_PATH
@@ -174,6 +187,7 @@ public final class DescriptionReader {
         if (key == key("service_account")) return accountProblem(text);
         if (key == key("restart")) return restartModeProblem(text);
         if (key == key("min_java_version")) return javaFloorProblem(text);
+        if (key == key("environment")) return environmentProblem(text);
         Optional<String> problem =
                 IntegerBounds.integerBoundsProblem(key, new String(text, StandardCharsets.ISO_8859_1));
         if (problem.isEmpty()) return problem;

@@ -36,7 +36,11 @@ public final class LauncherRules {
         return true;
     }
 
-    /** Whether a service may be installed to run as this account (one that needs no password). */
+    /**
+     * Whether a service may be installed to run as this account: one the system manages, or a
+     * user account that names its domain (".\\user", "DOMAIN\\user"), whose password is given
+     * at install and never stored.
+     */
     public static boolean parseServiceAccount(String configured) {
         if (configured.isEmpty() || equalsIgnoringCase(configured, "LocalSystem")
                 || equalsIgnoringCase(configured, ".\\LocalSystem")) {
@@ -51,11 +55,15 @@ public final class LauncherRules {
         int slash = configured.indexOf('\\');
         String domain = slash < 0 ? "" : configured.substring(0, slash);
         String user = slash < 0 ? configured : configured.substring(slash + 1);
-        if (slash >= 0 && !isValidNamePart(domain)) return false;
+        // "." is this machine, as in ".\\LocalSystem".
+        boolean thisMachine = domain.equals(".");
+        if (slash >= 0 && !thisMachine && !isValidNamePart(domain)) return false;
         if (!isValidNamePart(user)) return false;
         if (equalsIgnoringCase(domain, "NT SERVICE")) return true;
         if (equalsIgnoringCase(domain, "NT AUTHORITY")) return false;
-        return user.length() > 1 && user.endsWith("$");
+        if (user.length() > 1 && user.endsWith("$")) return true;
+        // A bare user name would leave the system to guess which account is meant.
+        return slash >= 0;
     }
 
     // ---- Java versions

@@ -108,7 +108,7 @@ public class ServiceParametersTest {
             new Refusal("negative stop time-out", p -> p.stopTimeout = "-1", "<stopTimeout>", "give seconds"),
             new Refusal("a word as a number", p -> p.restartDelay = "soon", "<restartDelay>", "is not a number"),
             new Refusal("restart word", p -> p.restart = "sometimes", "<restart>", "never, on-failure, always"),
-            new Refusal("account with a password", p -> p.account = "CORP\\alice", "<account>", "managed service"),
+            new Refusal("user account without its domain", p -> p.account = "alice", "<account>", "DOMAIN\\user"),
             new Refusal("Java below the runtime classes", p -> p.minJavaVersion = "1.6", "<minJavaVersion>",
                     "write \"1.7\" or later"),
             new Refusal("misspelt setting in the map", p -> p.settings.put("stop_timout", "5"),
