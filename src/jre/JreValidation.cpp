@@ -13,7 +13,7 @@
 #include "config/PathOps.h"
 #include "config/TempDirectory.h"
 #include "jre/JvmLibrary.h"
-#include "jre/ReleaseFile.h"
+#include "jre/RuntimeJudgement.h"
 #include "jre/RuntimeLayout.h"
 #include "jre/SearchRules.h"
 #include "jre/VersionOrder.h"
@@ -71,31 +71,21 @@ std::optional<std::string> readBannerVersion(const std::string& tempFile) {
     return version;
 }
 
-// The runtime's "release" file beside its bin directory, up to MaxBannerOutputBytes; nothing
-// when there is none.
+// The runtime's "release" file beside its bin directory; nothing when the path is too short to
+// have one.
 std::optional<std::string> releaseFilePath(const std::string& javaExePath) {
     const auto directory = javaExeDirectory(javaExePath);
     if (!directory) return std::nullopt;
     return *directory + "..\\release";
 }
 
+// The release file's text, up to MaxBannerOutputBytes; nothing when there is none.
 std::optional<std::string> readReleaseFile(const std::optional<std::string>& path) {
     UniqueFile file(path ? std::fopen(path->c_str(), "rb") : nullptr);
     if (!file) return std::nullopt;
     std::string text(MaxBannerOutputBytes, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), file.get()));
     return text;
-}
-
-// The release file names the version too; a disagreement with the banner hints at a runtime
-// copied over another one, which is worth a line in the log.
-void crossCheckReleaseFile(const std::string& javaExePath, std::string_view version) {
-    const auto path = releaseFilePath(javaExePath);
-    const auto text = readReleaseFile(path);
-    const auto released = text ? parseReleaseFileVersion(*text) : std::nullopt;
-    if (released && *released != leadingVersionPart(version))
-        logMessage("release file %s says %s, the banner says %s", path->c_str(), released->c_str(),
-                   std::string(version).c_str());
 }
 
 // What this process has judged by release files: the runtimes accepted that way (the path
@@ -116,38 +106,63 @@ bool isDistrusted(const std::string& javaExePath) {
     return std::find(distrusted.begin(), distrusted.end(), javaExePath) != distrusted.end();
 }
 
-// The version the release file gives, unless it is distrusted or gives none.
-bool readReleaseVersion(const std::string& javaExePath, std::string& version) {
-    if (isDistrusted(javaExePath)) return false;
-    const auto text = readReleaseFile(releaseFilePath(javaExePath));
-    const auto judged = text ? releaseFileJudgingVersion(*text) : std::nullopt;
-    if (!judged) return false;
-    version = *judged;
-    return true;
+JdkLayout readJdkLayout(const std::string& javaExePath) {
+    const auto bin = javaExeDirectory(javaExePath);
+    if (!bin) return JdkLayout::NoHome;
+    const std::string home = *bin + "..";
+    if (pathExists(home + "\\lib\\tools.jar")) return JdkLayout::ToolsJar;
+    return pathExists(home + "\\bin\\javac.exe") ? JdkLayout::CompilerOnly : JdkLayout::Neither;
 }
 
-// A JDK of Java 9 or later has no lib\tools.jar; its bin\javac.exe marks it instead. That
-// mark proves nothing for an older runtime, which must show its tools.jar as it always did.
-bool isAcceptableJdk(const std::string& javaExePath, std::string_view version) {
-    const auto bin = javaExeDirectory(javaExePath);
-    if (!bin) return false;
-    const std::string home = *bin + "..";
-    if (pathExists(home + "\\lib\\tools.jar") || !pathExists(home + "\\bin\\javac.exe"))
-        return true;  // found through tools.jar, or not through the JDK rules at all
-    if (featureRelease(version) >= 9) return true;
-    logMessage("not a JDK: Java %s without lib\\tools.jar", std::string(version).c_str());
-    return false;
+// Everything about the candidate that can be known without starting it. A missing executable
+// has nothing more to read, and one of the other width is passed over whatever it holds.
+RuntimeEvidence gatherEvidence(const std::string& javaExePath,
+                               const RuntimeRequirements& requirements,
+                               std::uint64_t& lastWriteTime) {
+    RuntimeEvidence evidence;
+    evidence.exists = findJavaExe(javaExePath, &lastWriteTime);
+    if (!evidence.exists) {
+        logMessage("file doesn't exist");
+        return evidence;
+    }
+    logMessage("file exists");
+    // Logs the library it skips when the width differs.
+    evidence.fitsLauncher = runtimeFitsLauncher(javaExePath);
+    if (!evidence.fitsLauncher) return evidence;
+    std::string cached;
+    if (readCachedVersion(javaExePath, lastWriteTime, cached)) evidence.cachedVersion = cached;
+    evidence.releaseFileText = readReleaseFile(releaseFilePath(javaExePath));
+    evidence.releaseFileDistrusted = isDistrusted(javaExePath);
+    if (requirements.requireJdk) evidence.jdkLayout = readJdkLayout(javaExePath);
+    if (requirements.windowed) evidence.windowedExists = pathExists(windowedJavaExe(javaExePath));
+    return evidence;
+}
+
+// The log tells where the version came from and why a runtime was refused, in the order the
+// decision was taken.
+void logVerdict(const std::string& javaExePath, const RuntimeVerdict& verdict) {
+    const char* version = verdict.version.c_str();
+    switch (verdict.source) {
+        case VersionSource::Cache: logMessage("got version from registry %s", version); break;
+        case VersionSource::ReleaseFile:
+            logMessage("got version from release file %s", version);
+            break;
+        case VersionSource::Probe:
+            logMessage("got version from execution %s", version);
+            if (!verdict.disagreeingReleaseVersion.empty())
+                logMessage("release file %s says %s, the banner says %s",
+                           releaseFilePath(javaExePath)->c_str(),
+                           verdict.disagreeingReleaseVersion.c_str(), version);
+            break;
+        case VersionSource::None: break;
+    }
+    if (verdict.refusal == RuntimeRefusal::NoVersion) logMessage("couldn't get version");
+    if (verdict.refusal == RuntimeRefusal::PreRelease) logMessage("beta vm not allowed");
+    if (verdict.refusal == RuntimeRefusal::NotJdk)
+        logMessage("not a JDK: Java %s without lib\\tools.jar", version);
 }
 
 }  // namespace
-
-bool isVersionAcceptableHere(std::string_view version, std::string_view min,
-                             std::string_view max, bool allowPreRelease) {
-    const bool preReleaseAllowed = allowPreRelease || getConfigInt(Key::AllowPreRelease) != 0;
-    const VersionVerdict verdict = judgeVersion(version, min, max, preReleaseAllowed);
-    if (verdict == VersionVerdict::PreRelease) logMessage("beta vm not allowed");
-    return verdict == VersionVerdict::Accepted;
-}
 
 bool locateJavaExe(std::string& javaExePath, const std::string& directory) {
     javaExePath = directory + "\\jre\\bin\\java.exe";
@@ -171,44 +186,32 @@ bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_vi
     logMessage("checkJavaExe (%s, [out], %s, %s, %d)", javaExePath.c_str(), minText.c_str(),
                maxText.c_str(), allowPreRelease ? 1 : 0);
     javaExePath = normalizePath(javaExePath, false);
-    const std::string probedPath = javaExePath;
-    bool result = false;
-    bool fromReleaseFile = false;
+    const RuntimeRequirements requirements{
+        min, max, allowPreRelease || getConfigInt(Key::AllowPreRelease) != 0,
+        getConfigInt(Key::RequireJdk) != 0, getConfigInt(Key::LauncherType) == 1};
     std::uint64_t lastWriteTime = 0;
-    if (!findJavaExe(javaExePath, &lastWriteTime)) {
-        logMessage("file doesn't exist");
-    } else {
-        logMessage("file exists");
-        version.clear();
-        if (!runtimeFitsLauncher(javaExePath)) {
-            // A runtime of the other width counts as not found; the skipped library is logged.
-        } else if (readCachedVersion(javaExePath, lastWriteTime, version)) {
-            logMessage("got version from registry %s", version.c_str());
-            result = isVersionAcceptableHere(version, min, max, allowPreRelease);
-        } else if (readReleaseVersion(javaExePath, version)) {
-            // Not cached: the cache holds what java executables said.
-            logMessage("got version from release file %s", version.c_str());
-            result = isVersionAcceptableHere(version, min, max, allowPreRelease);
-            fromReleaseFile = true;
-        } else if (runJavaVersion(javaExePath, lastWriteTime, version)) {
-            logMessage("got version from execution %s", version.c_str());
-            writeCachedVersion(javaExePath, lastWriteTime, version);
-            crossCheckReleaseFile(javaExePath, version);
-            result = isVersionAcceptableHere(version, min, max, allowPreRelease);
-        } else {
-            logMessage("couldn't get version");
+    RuntimeEvidence evidence = gatherEvidence(javaExePath, requirements, lastWriteTime);
+    RuntimeVerdict verdict = judgeRuntime(evidence, requirements);
+    if (verdict.kind == RuntimeVerdictKind::AskProbe) {
+        std::string probed;
+        evidence.probed = true;
+        if (runJavaVersion(javaExePath, lastWriteTime, probed)) {
+            evidence.probedVersion = probed;
+            // Whatever it is judged, the cache keeps what the executable said.
+            writeCachedVersion(javaExePath, lastWriteTime, probed);
         }
-        if (result && getConfigInt(Key::RequireJdk) != 0)
-            result = isAcceptableJdk(javaExePath, version);
+        verdict = judgeRuntime(evidence, requirements);
     }
-    if (result && getConfigInt(Key::LauncherType) == 1) {
-        javaExePath = windowedJavaExe(javaExePath);
-        result = pathExists(javaExePath);
-    }
-    if (result && fromReleaseFile)
+    if (evidence.exists) version = verdict.version;
+    logVerdict(javaExePath, verdict);
+
+    const bool accepted = verdict.kind == RuntimeVerdictKind::Accepted;
+    const std::string probedPath = javaExePath;
+    if (verdict.windowedPath) javaExePath = windowedJavaExe(javaExePath);
+    if (accepted && verdict.source == VersionSource::ReleaseFile)
         releaseFileJudgements().accepted.emplace_back(javaExePath, probedPath);
-    logMessage("checkJavaExe returning %d", result ? 1 : 0);
-    return result;
+    logMessage("checkJavaExe returning %d", accepted ? 1 : 0);
+    return accepted;
 }
 
 bool acceptedByReleaseFile(const std::string& javaExePath) {

@@ -15,11 +15,10 @@ namespace karvo {
 // (Java 9 and later; checkJavaExe refuses it if its version turns out older), else false.
 bool locateJavaExe(std::string& javaExePath, const std::string& directory);
 
-// Normalises javaExePath in place (lower-cased), judges its version and, for launcher type 1,
-// turns it into the javaw.exe beside it. version receives the version found: from the cache,
-// else from the runtime's "release" file (see releaseFileJudgingVersion) unless that file is
-// distrusted, else by running the executable, whose answer goes into the cache and is
-// compared with the release file, if any, in the log.
+// Normalises javaExePath in place (lower-cased), gathers what can be known of it without
+// running it, and acts on judgeRuntime's verdict: runs the executable only when asked to (its
+// answer goes into the cache) and, for launcher type 1, turns the path into the javaw.exe
+// beside it. version receives the version found, if the executable exists.
 bool checkJavaExe(std::string& javaExePath, std::string& version, std::string_view min,
                   std::string_view max, bool allowPreRelease);
 bool validateJavaExe(std::string& javaExePath, std::string_view min, std::string_view max,
@@ -46,10 +45,5 @@ inline constexpr unsigned long JavaVersionTimeoutMs = 60000;
 // The same with another time limit, so that a hanging runtime can be shown briefly.
 bool runJavaVersion(const std::string& javaExePath, std::uint64_t lastWriteTime,
                     std::string& version, unsigned long timeoutMs);
-
-// The version range test with the configuration's pre-release switch; logs a refusal of a
-// pre-release.
-bool isVersionAcceptableHere(std::string_view version, std::string_view min,
-                             std::string_view max, bool allowPreRelease);
 
 }  // namespace karvo
