@@ -96,6 +96,8 @@ TEST(RuntimeJudgement, VerdictFollowsTheCheapestEvidence) {
         {"probe without an answer", probed(std::nullopt), range(""), Refused, R::NoVersion, S::None,
          ""},
         // The probe's answer, judged by the range, and held against the release file.
+        {"probe 11.0.21 inside 9 to 11", probed("11.0.21"), range("9", "11"), Accepted, R::None,
+         S::Probe, "11.0.21"},
         {"probe inside 17 to 21", probed("21.0.1"), range("17", "21"), Accepted, R::None, S::Probe,
          "21.0.1"},
         {"probe above the maximum 21", probed("25"), range("17", "21"), Refused, R::AboveMaximum,
