@@ -156,7 +156,11 @@ VersionVerdict judgeVersion(std::string_view version, std::string_view min, std:
                             bool allowPreRelease) {
     if (!allowPreRelease && isPreReleaseVersion(version)) return VersionVerdict::PreRelease;
     const auto pieces = versionPieces(version);
-    if (comparePieceLists(pieces, versionPieces(min)) < 0) return VersionVerdict::BelowMinimum;
+    // A minimum without pieces ("" or the bare legacy "1") sets no bound. Compared as a list
+    // it would refuse a version whose first piece is a pre-release marker.
+    const auto minPieces = versionPieces(min);
+    if (!minPieces.empty() && comparePieceLists(pieces, minPieces) < 0)
+        return VersionVerdict::BelowMinimum;
     const auto maxPieces = maximumPieces(max);
     if (comparePieceLists(pieces, maxPieces, maxPieces.size()) > 0)
         return VersionVerdict::AboveMaximum;

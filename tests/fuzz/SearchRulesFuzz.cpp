@@ -1,5 +1,6 @@
 // The runtime search's text rules: version ranges, the "-version" banner, the search
-// sequence, registry names and the paths around a java executable. Fields: selector,
+// sequence, registry names, the paths around a java executable and the judgement of one
+// runtime from them. Fields: selector,
 // version, minimum, maximum, banner line, search sequence, path, then registry names.
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 #include "FuzzFields.h"
 #include "jre/ReleaseFile.h"
+#include "jre/RuntimeJudgement.h"
 #include "jre/RuntimeLayout.h"
 #include "jre/SearchRules.h"
 #include "jre/VersionOrder.h"
@@ -18,7 +20,8 @@ using karvo::fuzz::FuzzFields;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzFields fields(data, size);
-    const bool allowPreRelease = fields.selector() & 1;
+    const unsigned selector = fields.selector();
+    const bool allowPreRelease = selector & 1;
     const std::string version = fields.next();
     const std::string min = fields.next();
     const std::string max = fields.next();
@@ -75,5 +78,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string stripped = stripLineEnd(banner);
     KARVO_FUZZ_CHECK(stripped.empty() || (stripped.back() != '\n' && stripped.back() != '\r'));
     unpackArguments(path, version);
+
+    // The whole judgement on the same texts: only a version in range is accepted, and the probe
+    // is asked for exactly when neither the cache nor the release file gives a version.
+    RuntimeEvidence evidence;
+    evidence.exists = evidence.fitsLauncher = true;
+    if (selector & 2) evidence.cachedVersion = version;
+    evidence.releaseFileText = banner;
+    evidence.releaseFileDistrusted = selector & 4;
+    const RuntimeRequirements requirements{min, max, allowPreRelease, bool(selector & 8)};
+    RuntimeVerdict runtime = judgeRuntime(evidence, requirements);
+    const bool released = !evidence.releaseFileDistrusted && releaseFileJudgingVersion(banner);
+    KARVO_FUZZ_CHECK((runtime.kind == RuntimeVerdictKind::AskProbe) ==
+                     (!evidence.cachedVersion && !released));
+    if (runtime.kind == RuntimeVerdictKind::AskProbe) {
+        evidence.probed = true;
+        evidence.probedVersion = parseVersionBanner(banner);
+        runtime = judgeRuntime(evidence, requirements);
+        KARVO_FUZZ_CHECK(runtime.kind != RuntimeVerdictKind::AskProbe);
+    }
+    if (runtime.kind == RuntimeVerdictKind::Accepted)
+        KARVO_FUZZ_CHECK(isVersionAcceptable(runtime.version, min, max, allowPreRelease));
     return 0;
 }
