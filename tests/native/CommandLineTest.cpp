@@ -27,13 +27,17 @@ TEST(CommandLine, TailAfterTheProgramName) {
     for (const auto& row : rows) EXPECT_EQ(commandTail(row.line), row.tail) << row.name;
 }
 
-TEST(CommandLine, CommandWordSwitchAndServiceName) {
+// Every row checks the whole reading of the tail; nowait and password-variable= keep their
+// defaults (wait, no variable) unless a row gives them.
+TEST(CommandLine, CommandWordSwitchesAndServiceName) {
     struct Row {
         const char* name;
         const char* tail;
         Command command;
         bool interactive;
         std::optional<std::string> serviceName;
+        bool waitForStart = true;
+        std::string passwordVariable = "";
     } rows[] = {
         {"slash prefix", "/status", Command::Status, true, std::nullopt},
         {"dash prefix", "-status", Command::Status, true, std::nullopt},
@@ -87,61 +91,34 @@ TEST(CommandLine, CommandWordSwitchAndServiceName) {
          "Name"},
         {"tab between repeated switches", "/install non-interactive\tnon-interactive X",
          Command::Install, false, "X"},
+        {"start waits by default", "/start", Command::Start, true, std::nullopt},
+        {"nowait", "/start nowait", Command::Start, true, std::nullopt, false},
+        {"nowait then a name", "/start nowait My Service", Command::Start, true, "My Service",
+         false},
+        {"nowait and non-interactive in either order", "/install nowait non-interactive X",
+         Command::Install, false, "X", false},
+        {"nowait after the name is part of it", "/start X nowait", Command::Start, true,
+         "X nowait"},
+        {"nowait glued to text is a name", "/start nowaitX", Command::Start, true, "nowaitX"},
+        {"password variable alone", "/install password-variable=SVC_PW", Command::Install, true,
+         std::nullopt, true, "SVC_PW"},
+        {"password variable with non-interactive and a name",
+         "/install non-interactive password-variable=PW My Svc", Command::Install, false, "My Svc",
+         true, "PW"},
+        {"password variable before non-interactive",
+         "/install password-variable=PW non-interactive", Command::Install, false, std::nullopt,
+         true, "PW"},
+        {"password variable without a name is a service name",
+         "/install password-variable=", Command::Install, true, "password-variable="},
+        {"password variable after the name is part of the name", "/install X password-variable=PW",
+         Command::Install, true, "X password-variable=PW"},
     };
     for (const auto& row : rows) {
         const ParsedCommand parsed = parseCommandTail(row.tail);
         EXPECT_EQ(parsed.command, row.command) << row.name;
         EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
         EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
-    }
-}
-
-TEST(CommandLine, NoWaitSwitch) {
-    struct Row {
-        const char* name;
-        const char* tail;
-        bool waitForStart;
-        bool interactive;
-        std::optional<std::string> serviceName;
-    } rows[] = {
-        {"start waits by default", "/start", true, true, std::nullopt},
-        {"nowait", "/start nowait", false, true, std::nullopt},
-        {"nowait then a name", "/start nowait My Service", false, true, "My Service"},
-        {"both switches in either order", "/install nowait non-interactive X", false, false, "X"},
-        {"nowait after the name is part of it", "/start X nowait", true, true, "X nowait"},
-        {"nowait glued to text is a name", "/start nowaitX", true, true, "nowaitX"},
-    };
-    for (const auto& row : rows) {
-        const ParsedCommand parsed = parseCommandTail(row.tail);
         EXPECT_EQ(parsed.waitForStart, row.waitForStart) << row.name;
-        EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
-        EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
-    }
-}
-
-TEST(CommandLine, PasswordVariableSwitch) {
-    struct Row {
-        const char* name;
-        const char* tail;
-        bool interactive;
-        std::string variable;
-        std::optional<std::string> serviceName;
-    } rows[] = {
-        {"alone", "/install password-variable=SVC_PW", true, "SVC_PW", std::nullopt},
-        {"with non-interactive and a name", "/install non-interactive password-variable=PW My Svc",
-         false, "PW", "My Svc"},
-        {"either order", "/install password-variable=PW non-interactive", false, "PW",
-         std::nullopt},
-        {"without a name it is a service name", "/install password-variable=", true, "",
-         "password-variable="},
-        {"after the name it is part of the name", "/install X password-variable=PW", true, "",
-         "X password-variable=PW"},
-    };
-    for (const auto& row : rows) {
-        const ParsedCommand parsed = parseCommandTail(row.tail);
-        EXPECT_EQ(parsed.command, Command::Install) << row.name;
-        EXPECT_EQ(parsed.interactive, row.interactive) << row.name;
-        EXPECT_EQ(parsed.passwordVariable, row.variable) << row.name;
-        EXPECT_EQ(parsed.serviceName, row.serviceName) << row.name;
+        EXPECT_EQ(parsed.passwordVariable, row.passwordVariable) << row.name;
     }
 }

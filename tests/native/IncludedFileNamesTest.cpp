@@ -25,54 +25,49 @@ TEST(IncludedFileNames, List) {
         EXPECT_EQ(includedFileNames(row.list, row.count), row.expected) << row.name;
 }
 
-TEST(IncludedFileNames, Safety) {
+// Each name is judged twice: does it stay inside the extraction directory, and does one of
+// its steps open a device instead of a file.
+TEST(IncludedFileNames, SafetyAndDeviceNames) {
     struct Row {
         const char* name;
         const char* fileName;
         bool safe;
-    } rows[] = {
-        {"plain name", "a.jar", true},
-        {"one directory level", "lib\\a.dll", true},
-        {"dots inside a name", "a..b.jar", true},
-        {"dotted directory", "...x\\a", true},
-        {"parent step", "..\\a.jar", false},
-        {"parent step later", "lib\\..\\..\\a.jar", false},
-        {"parent step with slash", "lib/../../a", false},
-        {"parent as the whole name", "..", false},
-        {"parent with trailing blank", ".. \\a", false},
-        {"three dots climb as well", "...\\a", false},
-        {"absolute drive path", "C:\\Windows\\a.dll", false},
-        {"drive-relative", "C:a.dll", false},
-        {"stream syntax", "a.jar:evil", false},
-        {"leading backslash", "\\a.jar", false},
-        {"UNC", "\\\\host\\share\\a", false},
-        {"leading slash", "/a.jar", false},
-        {"empty", "", false},
-    };
-    for (const auto& row : rows) EXPECT_EQ(isSafeIncludedName(row.fileName), row.safe) << row.name;
-}
-
-TEST(IncludedFileNames, DeviceNames) {
-    struct Row {
-        const char* name;
-        const char* fileName;
         bool device;
     } rows[] = {
-        {"NUL alone", "NUL", true},
-        {"lower case", "nul", true},
-        {"with an extension", "con.txt", true},
-        {"with two extensions", "AUX.tar.gz", true},
-        {"blank before the extension", "PRN .txt", true},
-        {"in the file step", "lib\\COM1.txt", true},
-        {"in the directory step", "LPT9\\a.txt", true},
-        {"after a slash", "lib/nul", true},
-        {"COM0 is no device", "COM0", false},
-        {"COM10 is no device", "COM10.txt", false},
-        {"longer word", "CONSOLE.txt", false},
-        {"device word inside a name", "a.NUL", false},
-        {"plain name", "lib\\a.jar", false},
+        {"plain name", "a.jar", true, false},
+        {"one directory level", "lib\\a.dll", true, false},
+        {"dots inside a name", "a..b.jar", true, false},
+        {"dotted directory", "...x\\a", true, false},
+        {"parent step", "..\\a.jar", false, false},
+        {"parent step later", "lib\\..\\..\\a.jar", false, false},
+        {"parent step with slash", "lib/../../a", false, false},
+        {"parent as the whole name", "..", false, false},
+        {"parent with trailing blank", ".. \\a", false, false},
+        {"three dots climb as well", "...\\a", false, false},
+        {"absolute drive path", "C:\\Windows\\a.dll", false, false},
+        {"drive-relative", "C:a.dll", false, false},
+        {"stream syntax", "a.jar:evil", false, false},
+        {"leading backslash", "\\a.jar", false, false},
+        {"UNC", "\\\\host\\share\\a", false, false},
+        {"leading slash", "/a.jar", false, false},
+        {"empty", "", false, false},
+        {"device NUL alone", "NUL", true, true},
+        {"device in lower case", "nul", true, true},
+        {"device with an extension", "con.txt", true, true},
+        {"device with two extensions", "AUX.tar.gz", true, true},
+        {"device with a blank before the extension", "PRN .txt", true, true},
+        {"device in the file step", "lib\\COM1.txt", true, true},
+        {"device in the directory step", "LPT9\\a.txt", true, true},
+        {"device after a slash", "lib/nul", true, true},
+        {"COM0 is no device", "COM0", true, false},
+        {"COM10 is no device", "COM10.txt", true, false},
+        {"longer word than a device", "CONSOLE.txt", true, false},
+        {"device word inside a name", "a.NUL", true, false},
     };
-    for (const auto& row : rows) EXPECT_EQ(namesDevice(row.fileName), row.device) << row.name;
+    for (const auto& row : rows) {
+        EXPECT_EQ(isSafeIncludedName(row.fileName), row.safe) << row.name;
+        EXPECT_EQ(namesDevice(row.fileName), row.device) << row.name;
+    }
 }
 
 TEST(IncludedFileNames, RepeatedNames) {

@@ -12,13 +12,11 @@ using namespace karvo::pack::test;
 
 namespace {
 
-const std::string Named = "service_name = 's'\nmain_class = 'm'\n";
-
 struct RuntimeJarCase {
     const char* name;
     std::string toml;
-    std::vector<std::string> options;  // after the usual ones; "JAR" becomes a jar's path
-    bool besideThePacker;              // the packer lies where the runtime folder is found
+    bool jarOption;        // --runtime-jar names a jar of the test's own
+    bool besideThePacker;  // the packer lies where the runtime folder is found
     int exitCode;
     std::string included;  // the last included file's name; empty: none of the runtime jars
     std::string data;      // its bytes
@@ -35,8 +33,8 @@ TEST_P(RuntimeJar, IsIncludedUnlessNamedOrTurnedOff) {
     std::vector<std::string> arguments{"build",      (dir / "c.toml").string(),
                                        "--template", (dir / "t.exe").string(),
                                        "--out",      (dir / "o.exe").string()};
-    for (const auto& option : c.options)
-        arguments.push_back(option == "JAR" ? (dir / "mine.jar").string() : option);
+    if (c.jarOption)
+        arguments.insert(arguments.end(), {"--runtime-jar", (dir / "mine.jar").string()});
     std::ostringstream out, err;
     const int code = runPacker(arguments, out, err,
                                c.besideThePacker ? packerDirectory() : std::filesystem::path());
@@ -59,44 +57,19 @@ TEST_P(RuntimeJar, IsIncludedUnlessNamedOrTurnedOff) {
 INSTANTIATE_TEST_SUITE_P(
     Builds, RuntimeJar,
     ::testing::Values(
-        RuntimeJarCase{"FoundInTheReleaseLayout",
-                       Named,
-                       {},
-                       true,
-                       ExitSuccess,
-                       "karvo-runtime.jar",
-                       StandInRuntimeJar},
-        RuntimeJarCase{"TesselFlavourTakesItsOwnJar",
-                       Named + "flavour = 't'\n",
-                       {},
-                       true,
-                       ExitSuccess,
-                       "tslruntime.jar",
-                       StandInRuntimeJar},
-        RuntimeJarCase{"GivenOnTheCommandLine",
-                       Named,
-                       {"--runtime-jar", "JAR"},
-                       false,
-                       ExitSuccess,
-                       "karvo-runtime.jar",
-                       "my runtime classes"},
-        RuntimeJarCase{"NamedOnTheClassPath",
-                       Named + "class_path = ['lib/Karvo-Runtime.jar']",
-                       {},
-                       false,
-                       ExitSuccess,
-                       "",
-                       ""},
-        RuntimeJarCase{
-            "TurnedOff", Named + "add_runtime_jar = false\n", {}, false, ExitSuccess, "", ""},
-        RuntimeJarCase{"NotAddedToAnExactBlock",
-                       "write_defaults = false\n" + Named,
-                       {},
-                       false,
-                       ExitSuccess,
-                       "",
-                       ""},
-        RuntimeJarCase{"NotFoundSaysWhatToDo", Named, {}, false, ExitFailure, "", ""}),
+        RuntimeJarCase{"FoundInTheReleaseLayout", Named, false, true, ExitSuccess,
+                       "karvo-runtime.jar", StandInRuntimeJar},
+        RuntimeJarCase{"TesselFlavourTakesItsOwnJar", Named + "flavour = 't'\n", false, true,
+                       ExitSuccess, "tslruntime.jar", StandInRuntimeJar},
+        RuntimeJarCase{"GivenOnTheCommandLine", Named, true, false, ExitSuccess,
+                       "karvo-runtime.jar", "my runtime classes"},
+        RuntimeJarCase{"NamedOnTheClassPath", Named + "class_path = ['lib/Karvo-Runtime.jar']",
+                       false, false, ExitSuccess, "", ""},
+        RuntimeJarCase{"TurnedOff", Named + "add_runtime_jar = false\n", false, false, ExitSuccess,
+                       "", ""},
+        RuntimeJarCase{"NotAddedToAnExactBlock", "write_defaults = false\n" + Named, false, false,
+                       ExitSuccess, "", ""},
+        RuntimeJarCase{"NotFoundSaysWhatToDo", Named, false, false, ExitFailure, "", ""}),
     [](const auto& info) { return info.param.name; });
 
 // inspect prints a stored block in the forms a description would give it.
@@ -112,11 +85,8 @@ class InspectForms : public ::testing::TestWithParam<PrintedCase> {};
 
 TEST_P(InspectForms, PrintWhatPeopleWrite) {
     const auto& c = GetParam();
-    auto input = readDescription(c.toml, "p.toml", ".");
-    auto exe = fakeTemplate();
-    const auto block = writeConfigBlock(input.block, input.files, exe.size());
-    exe.insert(exe.end(), block.begin(), block.end());
-    const auto read = readPackedExecutable(exe);
+    const auto input = readDescription(c.toml, "p.toml", ".");
+    const auto read = readPackedExecutable(configuredExecutable(input.block, input.files));
     ASSERT_EQ(read.problem, ReadProblem::None);
     DescribeOptions options{"x.exe", std::nullopt};
     options.all = c.all;
@@ -211,12 +181,9 @@ TEST(Init, StarterBuildsOnceTheMainClassIsGiven) {
     ASSERT_EQ(runPack({"init", dir.path().string()}).exitCode, ExitSuccess);
     std::ifstream in(dir / StarterFileName);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    try {
-        readDescription(text, "service.toml", dir.path());
-        FAIL() << "a starter without its main class packed";
-    } catch (const PackError& error) {
-        EXPECT_NE(std::string(error.what()).find("main_class is missing"), std::string::npos);
-    }
+    const auto refused = descriptionError(text, "service.toml", dir.path());
+    ASSERT_TRUE(refused) << "a starter without its main class packed";
+    EXPECT_NE(refused->find("main_class is missing"), std::string::npos) << *refused;
     text.replace(text.find("main_class = \"\""), 15, "main_class = \"com.example.Ticker\"");
     const auto input = readDescription(text, "service.toml", dir.path());
     EXPECT_TRUE(input.warnings.empty()) << input.warnings.front();

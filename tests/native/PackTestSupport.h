@@ -1,5 +1,5 @@
-// Helpers for the packer's tests: a minimal template, a scratch directory, files, and the
-// packer's command line with captured output.
+// Helpers for the packer's tests: a minimal template, a scratch directory, files, the
+// packer's command line with captured output, and the least description that builds.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 #include <string>
@@ -87,6 +88,44 @@ inline PackRun runPack(const std::vector<std::string>& arguments) {
     std::ostringstream out, err;
     const int code = runPacker(arguments, out, err, packerDirectory());
     return {code, out.str(), err.str()};
+}
+
+inline PackRun runBuild(const std::filesystem::path& description,
+                        const std::filesystem::path& templatePath,
+                        const std::filesystem::path& out) {
+    return runPack({"build", description.string(), "--template", templatePath.string(), "--out",
+                    out.string()});
+}
+
+// The least a description holds that builds without an error.
+inline const std::string Named = "service_name = 's'\nmain_class = 'm'\n";
+
+// A key of so many dotted parts ("a.a.a"), nested deeper than any reader should follow.
+inline std::string dottedKey(int parts) {
+    std::string key = "a";
+    for (int i = 1; i < parts; ++i) key += ".a";
+    return key;
+}
+
+// The text of the error a description is refused with; nothing when it is read.
+inline std::optional<std::string> descriptionError(const std::string& toml,
+                                                   const std::string& sourceName,
+                                                   const std::filesystem::path& baseDirectory) {
+    try {
+        readDescription(toml, sourceName, baseDirectory);
+    } catch (const PackError& error) {
+        return error.what();
+    }
+    return std::nullopt;
+}
+
+// The template with a block written after its last section, where the packer puts it.
+inline std::vector<std::uint8_t> configuredExecutable(const ConfigBlock& block,
+                                                      const std::vector<IncludedFile>& files = {}) {
+    auto exe = fakeTemplate();
+    const auto bytes = writeConfigBlock(block, files, static_cast<std::int64_t>(exe.size()));
+    exe.insert(exe.end(), bytes.begin(), bytes.end());
+    return exe;
 }
 
 // The block bytes (everything after the template) of a configured executable.

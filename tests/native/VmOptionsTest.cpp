@@ -146,17 +146,31 @@ public:
     void logError(const std::string& line) override { errors.push_back(line); }
 };
 
+// What reading the default file gives: the collected set and the error lines logged.
+struct Collected {
+    VmOptionSet set;
+    std::vector<std::string> errors;
+};
+
+Collected collectDefaultFile(const std::string& text,
+                             const std::map<std::string, std::string>& files = {},
+                             const std::map<std::string, std::string>& variables = {}) {
+    FakeSources sources;
+    sources.files = files;
+    sources.variables = variables;
+    VmOptionCollector collector(sources);
+    collector.readDefaultFile(text, AppOptions, AppOptions);
+    return {collector.result(), sources.errors};
+}
+
 }  // namespace
 
 TEST(VmOptionSet, FileLinesAndDirectives) {
-    FakeSources sources;
-    VmOptionCollector collector(sources);
-    collector.readDefaultFile(
-        "   # comment\n\n-Xmx1g   \n-Dprop=a value\n\t#tabbed\n-classpath/a first\n-classpath/a "
-        "second\n"
-        "-classpath/p pre\n-classpath rep\n",
-        AppOptions, AppOptions);
-    const VmOptionSet& set = collector.result();
+    const VmOptionSet set =
+        collectDefaultFile(
+            "   # comment\n\n-Xmx1g   \n-Dprop=a value\n\t#tabbed\n-classpath/a first\n"
+            "-classpath/a second\n-classpath/p pre\n-classpath rep\n")
+            .set;
     EXPECT_EQ(set.options, (std::vector<std::string>{"-Xmx1g", "-Dprop=a value", "\t#tabbed"}));
     EXPECT_EQ(set.classPathSuffix, "second");
     EXPECT_EQ(set.classPathPrefix, "pre");
@@ -164,18 +178,14 @@ TEST(VmOptionSet, FileLinesAndDirectives) {
 }
 
 TEST(VmOptionSet, LinesAreExpandedAndOverlongOnesSkipped) {
-    FakeSources sources;
-    sources.variables["${BIG}"] = std::string(8189, 'b');
-    sources.variables["${DIR}"] = "C:\\d";
-    VmOptionCollector collector(sources);
-    collector.readDefaultFile("-Dx=${DIR}\n-D${BIG}\n-D${BIG}x\n-Xlast\n",
-                              AppOptions, AppOptions);
-    const auto& options = collector.result().options;
+    const auto got = collectDefaultFile("-Dx=${DIR}\n-D${BIG}\n-D${BIG}x\n-Xlast\n", {},
+                                        {{"${BIG}", std::string(8189, 'b')}, {"${DIR}", "C:\\d"}});
+    const auto& options = got.set.options;
     ASSERT_EQ(options.size(), 3u);
     EXPECT_EQ(options[0], "-Dx=C:\\d");
     EXPECT_EQ(options[1].size(), 8192u - 1);
     EXPECT_EQ(options[2], "-Xlast");
-    EXPECT_EQ(sources.errors.size(), 1u);
+    EXPECT_EQ(got.errors.size(), 1u);
 }
 
 // A line longer than the limit is dropped whole, wherever it stands and whatever it is:
@@ -211,13 +221,10 @@ TEST(VmOptionSet, OverlongLinesAreSkippedWhole) {
          {"vmoptions file C:\\App\\inc.vmo line 3 is longer than 8191 characters; skipped"}},
     };
     for (const auto& row : rows) {
-        FakeSources sources;
-        sources.files = row.files;
-        VmOptionCollector collector(sources);
-        collector.readDefaultFile(row.defaultFile, AppOptions, AppOptions);
-        EXPECT_EQ(collector.result().options, row.options) << row.name;
-        EXPECT_EQ(sources.errors, row.errors) << row.name;
-        EXPECT_EQ(collector.result().classPathReplacement, row.classPath) << row.name;
+        const auto got = collectDefaultFile(row.defaultFile, row.files);
+        EXPECT_EQ(got.set.options, row.options) << row.name;
+        EXPECT_EQ(got.errors, row.errors) << row.name;
+        EXPECT_EQ(got.set.classPathReplacement, row.classPath) << row.name;
     }
 }
 
@@ -270,27 +277,23 @@ TEST(VmOptionSet, Includes) {
          0},
     };
     for (const auto& row : rows) {
-        FakeSources sources;
-        sources.files = row.files;
-        VmOptionCollector collector(sources);
-        collector.readDefaultFile(row.defaultFile, AppOptions, AppOptions);
-        EXPECT_EQ(collector.result().options, row.options) << row.name;
-        EXPECT_EQ(sources.errors.size(), row.errors) << row.name;
+        const auto got = collectDefaultFile(row.defaultFile, row.files);
+        EXPECT_EQ(got.set.options, row.options) << row.name;
+        EXPECT_EQ(got.errors.size(), row.errors) << row.name;
     }
 }
 
 TEST(VmOptionSet, IncludeDepthIsCapped) {
-    FakeSources sources;
     // A chain of distinct files longer than the cap: each includes the next.
+    std::map<std::string, std::string> chain;
     for (int i = 0; i < 40; ++i) {
-        sources.files["C:\\App\\f" + std::to_string(i) + ".vmo"] =
+        chain["C:\\App\\f" + std::to_string(i) + ".vmo"] =
             "-X" + std::to_string(i) + "\n-include-options f" + std::to_string(i + 1) + ".vmo\n";
     }
-    VmOptionCollector collector(sources);
-    collector.readDefaultFile("-include-options f0.vmo\n", AppOptions, AppOptions);
+    const auto got = collectDefaultFile("-include-options f0.vmo\n", chain);
     // The default file counts as the first level.
-    EXPECT_EQ(collector.result().options.size(), MaxIncludeDepth - 1);
-    EXPECT_EQ(sources.errors.size(), 1u);
+    EXPECT_EQ(got.set.options.size(), MaxIncludeDepth - 1);
+    EXPECT_EQ(got.errors.size(), 1u);
 }
 
 TEST(VmOptionSet, ConfiguredIncludeResolvesAgainstExecutable) {
