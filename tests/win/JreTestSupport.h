@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,24 +133,26 @@ inline bool writeRegistryText(HKEY root, const std::string& key, const std::stri
     return written;
 }
 
-inline std::string environmentVariable(const char* name) {
+// A variable's value; nothing when it is not set.
+inline std::optional<std::string> variableValue(const char* name) {
     char buffer[32768];
+    SetLastError(ERROR_SUCCESS);
     const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
     return length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+inline std::string environmentVariable(const char* name) {
+    return variableValue(name).value_or("");
 }
 
 // Sets (or, with nullptr, removes) a variable in both environment copies for one scope.
 class ScopedVariable {
 public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        char buffer[32768];
-        SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        had_ = length > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-        if (length < sizeof buffer) old_.assign(buffer, length);
+    ScopedVariable(const char* name, const char* value) : name_(name), old_(variableValue(name)) {
         set(value);
     }
-    ~ScopedVariable() { set(had_ ? old_.c_str() : nullptr); }
+    ~ScopedVariable() { set(old_ ? old_->c_str() : nullptr); }
     ScopedVariable(const ScopedVariable&) = delete;
     ScopedVariable& operator=(const ScopedVariable&) = delete;
 
@@ -160,8 +163,8 @@ private:
         _putenv((name_ + "=" + (value ? value : "")).c_str());
         SetEnvironmentVariableA(name_.c_str(), value);
     }
-    std::string name_, old_;
-    bool had_ = false;
+    std::string name_;
+    std::optional<std::string> old_;
 };
 
 // The log of this process (switched on before the first line is written) and a private
