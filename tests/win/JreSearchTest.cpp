@@ -358,11 +358,8 @@ TEST(JreSearch, LauncherChildReportsOnStandardError) {
          "dir{64} .\\rt"},
     };
     for (const auto& row : rows) {
-        ScratchDir dir("childsearch");
-        JreTestEnvironment environment;
-        environment.forgetCacheBelow(dir.path());
-        for (const auto& [directory, version] : row.runtimes)
-            makeJavaRuntime(dir.file(directory), bannerFor(version));
+        ArrangedSearch search("childsearch", {row.runtimes});
+        const ScratchDir& dir = search.dir();
         if (row.packed) {
             copyFixture("fakejava", "unpack200.exe", dir.file("rt\\bin\\unpack200.exe"));
             makeDirectories(dir.file("rt\\lib"));
