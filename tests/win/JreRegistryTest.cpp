@@ -62,20 +62,10 @@ private:
 };
 
 void writeValues(const std::vector<RegValue>& values, const ScratchDir& dir) {
-    for (const auto& value : values) {
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(value.root, fill(value.key, dir).c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS)
+    for (const auto& value : values)
+        ASSERT_TRUE(
+            writeRegistryText(value.root, fill(value.key, dir), value.name, fill(value.value, dir)))
             << value.key;
-        if (!value.name.empty()) {
-            const std::string text = fill(value.value, dir);
-            RegSetValueExA(key, value.name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>(text.size() + 1));
-        }
-        RegCloseKey(key);
-    }
 }
 
 const std::string Jre = "SOFTWARE\\JavaSoft\\Java Runtime Environment";

@@ -62,14 +62,8 @@ public:
             if (installations[i]->empty()) continue;
             if (applicationId_.empty()) applicationId_ = uniqueName("karvo_test_app");
             keys[Key::ApplicationId] = applicationId_;
-            HKEY key;
-            RegCreateKeyExA(InstallationRoots[i], InstallationsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr);
-            const std::string value = fill(*installations[i], dir_);
-            RegSetValueExA(key, applicationId_.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>(value.size() + 1));
-            RegCloseKey(key);
+            EXPECT_TRUE(writeRegistryText(InstallationRoots[i], InstallationsKey, applicationId_,
+                                          fill(*installations[i], dir_)));
         }
         installConfigForTesting(blockWith(keys));
         setMessageBoxMode(false);
@@ -258,40 +252,66 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
         {Key::MessageJvmDamaged64, "dir64 {0}"},
         {Key::MessageJvmStartFailed, "reg failed"},
     };
+    const Arrangement nothing{};
+    const Arrangement variable{{{"rt", "1.8.0"}},
+                               {},
+                               {{"KARVO_TEST_JH", "{dir}\\rt"}},
+                               {{Key::SearchSequence, "EKARVO_TEST_JH"}}};
+    const Arrangement directory{{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}};
+    const Arrangement searchPath{
+        {{"rt", "1.8.0"}}, {}, {{"PATH", "{dir}\\rt\\bin"}}, {{Key::SearchSequence, "S"}}};
+    const Arrangement installation{{{"inst\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\inst"};
+    // Two runtimes that a release file says are 17, although their java.exe says 1.8.0.
+    Arrangement releaseFiles{
+        {{"rt", "1.8.0"}, {"rt2", "1.8.0"}},
+        {{"rt\\release", "JAVA_VERSION=\"17\"\n"}, {"rt2\\release", "JAVA_VERSION=\"17\"\n"}},
+        {},
+        {{Key::SearchSequence, "B{dir}\\rt;B{dir}\\rt2"}}};
+    Arrangement releaseFilesMinimum9 = releaseFiles;
+    releaseFilesMinimum9.keys[Key::MinJavaVersion] = "9";
     struct Row {
         const char* name;
         Arrangement arrangement;
-        const char* library;  // fixture placed as rt\bin\client\jvm.dll, or nullptr
+        const char* library;   // fixture placed as rt\bin\client\jvm.dll, or nullptr
+        const char* library2;  // the same for rt2
         bool showErrors;
         bool loads;
-        bool pathGrows;       // a library was loaded, so PATH keeps its bin directory
-        const char* message;  // "" for none; "{bits}" is the build's width, "{64}" "64" in the 64-bit build
+        const char* pathKeeps;  // whose bin directory PATH keeps; "" for none
+        const char* message;    // "" for none; "{bits}" and "{64}" as withWidth fills them
+        int probes;             // runs of rt's java.exe; -1 where they do not matter
     } rows[] = {
-        {"nothing found", {{}, {}, {}, {}}, nullptr, true, false, false, "none {bits}"},
-        {"nothing found, errors not shown", {{}, {}, {}, {}}, nullptr, false, false, false, ""},
-        {"variable's runtime has no JVM library",
-         {{{"rt", "1.8.0"}}, {}, {{"KARVO_TEST_JH", "{dir}\\rt"}}, {{Key::SearchSequence, "EKARVO_TEST_JH"}}},
-         nullptr, true, false, false, "var{64} KARVO_TEST_JH"},
-        {"directory runtime's library lacks the entry point",
-         {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "noexports.dll", true,
-         false, true, "dir{64} {dir}\\rt"},
-        {"directory runtime's library does not load",
-         {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "failload.dll", true,
-         false, false, "dir{64} {dir}\\rt"},
-        {"search path runtime does not load",
-         {{{"rt", "1.8.0"}}, {}, {{"PATH", "{dir}\\rt\\bin"}}, {{Key::SearchSequence, "S"}}}, nullptr,
-         true, false, false, "none {bits}"},
-        {"earlier installation does not load",
-         {{{"inst\\jre", "1.8.0"}}, {}, {}, {}, "{dir}\\inst"}, nullptr, true, false, false, "reg failed"},
-        {"a working library",
-         {{{"rt", "1.8.0"}}, {}, {}, {{Key::SearchSequence, "B{dir}\\rt"}}}, "jvm.dll", true, true, true, ""},
+        {"nothing found", nothing, nullptr, nullptr, true, false, "", "none {bits}", -1},
+        {"nothing found, errors not shown", nothing, nullptr, nullptr, false, false, "", "", -1},
+        {"variable's runtime has no JVM library", variable, nullptr, nullptr, true, false, "",
+         "var{64} KARVO_TEST_JH", -1},
+        {"directory runtime's library lacks the entry point", directory, "noexports.dll", nullptr,
+         true, false, "rt", "dir{64} {dir}\\rt", -1},
+        {"directory runtime's library does not load", directory, "failload.dll", nullptr, true,
+         false, "", "dir{64} {dir}\\rt", -1},
+        {"search path runtime does not load", searchPath, nullptr, nullptr, true, false, "",
+         "none {bits}", -1},
+        {"earlier installation does not load", installation, nullptr, nullptr, true, false, "",
+         "reg failed", -1},
+        {"a working library", directory, "jvm.dll", nullptr, true, true, "rt", "", -1},
+        // A runtime accepted on its release file is not started. When its library then does
+        // not load, the search is made again with its java executable deciding, as before
+        // release files were read: refused, it is passed over; accepted, it fails to load as
+        // before.
+        {"release file accepts, the library works: never started", releaseFilesMinimum9, "jvm.dll",
+         "jvm.dll", true, true, "rt", "", 0},
+        {"release file accepts, the library fails, the probe refuses: the next runtime",
+         releaseFilesMinimum9, "noexports.dll", "jvm.dll", true, true, "rt2", "", 1},
+        {"release file accepts, the library fails, the probe accepts: damaged as before",
+         releaseFiles, "failload.dll", "jvm.dll", true, false, "", "dir{64} {dir}\\rt", 1},
     };
     for (const auto& row : rows) {
         Arrangement arrangement = row.arrangement;
         for (const auto& [key, text] : messages) arrangement.keys[key] = text;
         ArrangedSearch search("loaddll", arrangement);
-        const std::string library = search.dir().file("rt\\bin\\client\\jvm.dll");
-        if (row.library) copyFixture("jvmvariants", row.library, library);
+        const std::string libraries[] = {search.dir().file("rt\\bin\\client\\jvm.dll"),
+                                         search.dir().file("rt2\\bin\\client\\jvm.dll")};
+        if (row.library) copyFixture("jvmvariants", row.library, libraries[0]);
+        if (row.library2) copyFixture("jvmvariants", row.library2, libraries[1]);
         const std::string pathBefore = environmentVariable("PATH");
 
         testing::internal::CaptureStderr();
@@ -306,61 +326,17 @@ TEST(JreSearch, LoadDLLShowsOneMessageForTheKindOfFailure) {
             EXPECT_EQ(err.rfind(message, 0), 0u) << row.name << ": " << err;
             EXPECT_EQ(err.find(message, 1), std::string::npos) << row.name << ": shown once";
         }
-        const std::string bin = search.normalized("rt\\bin");
-        EXPECT_EQ(environmentVariable("PATH"), row.pathGrows ? pathBefore + ";" + bin : pathBefore)
+        const std::string bin =
+            *row.pathKeeps ? search.normalized(std::string(row.pathKeeps) + "\\bin") : "";
+        EXPECT_EQ(environmentVariable("PATH"), *row.pathKeeps ? pathBefore + ";" + bin : pathBefore)
             << row.name;
         if (row.loads) {
             EXPECT_EQ(jvmHome(), bin + "\\..") << row.name;
             EXPECT_NE(createJavaVMEntry(), nullptr) << row.name;
         }
-        if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
-    }
-}
-
-// A runtime accepted on its release file is not started. When its library then does not
-// load, the search is made again with its java executable deciding, as before release files
-// were read: refused, it is passed over; accepted, it fails to load as before.
-TEST(JreSearch, ReleaseFileJudgementThatDoesNotLoadIsAskedAgain) {
-    const std::string release17 = "JAVA_VERSION=\"17\"\n";
-    struct Row {
-        const char* name;
-        const char* minimum;
-        const char* firstLibrary;
-        bool loads;
-        const char* loadedRuntime;  // whose bin directory PATH keeps; "" for none
-        int firstProbes;            // runs of the first runtime's java.exe
-        const char* message;
-    } rows[] = {
-        {"working library: never started", "9", "jvm.dll", true, "rt", 0, ""},
-        {"probe refuses: the next runtime", "9", "noexports.dll", true, "rt2", 1, ""},
-        {"probe accepts: damaged as before", "", "failload.dll", false, "", 1, "dir {dir}\\rt"},
-    };
-    for (const auto& row : rows) {
-        Arrangement arrangement{{{"rt", "1.8.0"}, {"rt2", "1.8.0"}},
-                                {{"rt\\release", release17}, {"rt2\\release", release17}},
-                                {},
-                                {{Key::SearchSequence, "B{dir}\\rt;B{dir}\\rt2"},
-                                 {Key::MinJavaVersion, row.minimum},
-                                 {Key::MessageJvmDamaged, "dir {0}"},
-                                 {Key::MessageJvmDamaged64, "dir {0}"}}};
-        ArrangedSearch search("releaseload", arrangement);
-        const std::string libraries[] = {search.dir().file("rt\\bin\\client\\jvm.dll"),
-                                         search.dir().file("rt2\\bin\\client\\jvm.dll")};
-        copyFixture("jvmvariants", row.firstLibrary, libraries[0]);
-        copyFixture("jvmvariants", "jvm.dll", libraries[1]);
-        const std::string pathBefore = environmentVariable("PATH");
-
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(LoadDLL(true), row.loads) << row.name;
-        const std::string err = testing::internal::GetCapturedStderr();
-        const std::string message = fill(row.message, search.dir());
-        EXPECT_EQ(err.substr(0, message.size()), message) << row.name << ": " << err;
-        EXPECT_EQ(message.empty(), err.empty()) << row.name << ": " << err;
-        const std::string grown =
-            *row.loadedRuntime ? ";" + search.normalized(std::string(row.loadedRuntime) + "\\bin")
-                               : "";
-        EXPECT_EQ(environmentVariable("PATH"), pathBefore + grown) << row.name;
-        EXPECT_EQ(search.runs("rt"), row.firstProbes) << row.name;
+        if (row.probes >= 0) {
+            EXPECT_EQ(search.runs("rt"), row.probes) << row.name;
+        }
         for (const std::string& library : libraries)
             if (HMODULE module = GetModuleHandleA(library.c_str())) FreeLibrary(module);
     }
@@ -382,11 +358,8 @@ TEST(JreSearch, LauncherChildReportsOnStandardError) {
          "dir{64} .\\rt"},
     };
     for (const auto& row : rows) {
-        ScratchDir dir("childsearch");
-        JreTestEnvironment environment;
-        environment.forgetCacheBelow(dir.path());
-        for (const auto& [directory, version] : row.runtimes)
-            makeJavaRuntime(dir.file(directory), bannerFor(version));
+        ArrangedSearch search("childsearch", {row.runtimes});
+        const ScratchDir& dir = search.dir();
         if (row.packed) {
             copyFixture("fakejava", "unpack200.exe", dir.file("rt\\bin\\unpack200.exe"));
             makeDirectories(dir.file("rt\\lib"));
@@ -499,15 +472,10 @@ TEST(JreSearch, LogTellsEachStepOfTheSearch) {
         const std::string normalizedDir = normalizePath(search.dir().path(), false);
         std::string exeDir = normalizePath(buildDirectory(), false);
         if (exeDir.back() == '\\') exeDir.pop_back();
-        auto expand = [&](std::string text) {
-            text = fill(text, search.dir());
-            for (const auto& [token, value] :
-                 {std::pair<std::string, std::string>{"{ndir}", normalizedDir}, {"{path}", pathBefore},
-                  {"{exedir}", exeDir}}) {
-                for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
-                    text.replace(at, token.size(), value);
-            }
-            return text;
+        auto expand = [&](const std::string& text) {
+            return replaceTokens(
+                fill(text, search.dir()),
+                {{"{ndir}", normalizedDir}, {"{path}", pathBefore}, {"{exedir}", exeDir}});
         };
 
         testing::internal::CaptureStderr();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,15 +26,20 @@ inline std::string fixture(const std::string& name, const std::string& file) {
     return buildDirectory() + "fixtures\\" + name + "\\" + file;
 }
 
-// "{bits}" becomes this build's width; "{64}" becomes form64, which names the 64-bit build's
-// form of a message ("64") or nothing when both builds expect the same text.
-inline std::string withWidth(std::string text, const std::string& form64) {
-    const std::string forms[][2] = {{"{bits}", std::string(LauncherBitsText)},
-                                    {"{64}", LauncherBits == 64 ? form64 : ""}};
-    for (const auto& [token, value] : forms)
+// Every occurrence of each token in text, replaced by its value (the value is not searched).
+inline std::string replaceTokens(std::string text,
+                                 const std::vector<std::pair<std::string, std::string>>& tokens) {
+    for (const auto& [token, value] : tokens)
         for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
             text.replace(at, token.size(), value);
     return text;
+}
+
+// "{bits}" becomes this build's width; "{64}" becomes form64, which names the 64-bit build's
+// form of a message ("64") or nothing when both builds expect the same text.
+inline std::string withWidth(const std::string& text, const std::string& form64) {
+    return replaceTokens(text, {{"{bits}", std::string(LauncherBitsText)},
+                                {"{64}", LauncherBits == 64 ? form64 : ""}});
 }
 
 // A fixture of the other Windows build (the other width), as a Windows path; empty when
@@ -112,24 +118,41 @@ inline void deleteEmptyKeys(HKEY root, std::string key) {
     }
 }
 
-inline std::string environmentVariable(const char* name) {
+// Creates root\key and, unless name is empty, sets its text value name; false on a failure.
+inline bool writeRegistryText(HKEY root, const std::string& key, const std::string& name,
+                              const std::string& value) {
+    HKEY handle;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool written =
+        name.empty() || RegSetValueExA(handle, name.c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+    return written;
+}
+
+// A variable's value; nothing when it is not set.
+inline std::optional<std::string> variableValue(const char* name) {
     char buffer[32768];
+    SetLastError(ERROR_SUCCESS);
     const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
     return length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+inline std::string environmentVariable(const char* name) {
+    return variableValue(name).value_or("");
 }
 
 // Sets (or, with nullptr, removes) a variable in both environment copies for one scope.
 class ScopedVariable {
 public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        char buffer[32768];
-        SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        had_ = length > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-        if (length < sizeof buffer) old_.assign(buffer, length);
+    ScopedVariable(const char* name, const char* value) : name_(name), old_(variableValue(name)) {
         set(value);
     }
-    ~ScopedVariable() { set(had_ ? old_.c_str() : nullptr); }
+    ~ScopedVariable() { set(old_ ? old_->c_str() : nullptr); }
     ScopedVariable(const ScopedVariable&) = delete;
     ScopedVariable& operator=(const ScopedVariable&) = delete;
 
@@ -140,8 +163,8 @@ private:
         _putenv((name_ + "=" + (value ? value : "")).c_str());
         SetEnvironmentVariableA(name_.c_str(), value);
     }
-    std::string name_, old_;
-    bool had_ = false;
+    std::string name_;
+    std::optional<std::string> old_;
 };
 
 // The log of this process (switched on before the first line is written) and a private
@@ -214,25 +237,14 @@ private:
     std::vector<std::string> cached_;
 };
 
-}  // namespace karvo::test
-
-namespace karvo::test {
-
 // "{dir}" becomes the scratch directory, "{rel}" the same relative to the executable's
 // directory, "{dir/}" the scratch directory written with forward slashes.
-inline std::string fill(std::string text, const ScratchDir& dir) {
+inline std::string fill(const std::string& text, const ScratchDir& dir) {
     std::string slashed = dir.path();
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    const std::pair<std::string, std::string> tokens[] = {
-        {"{dir}", dir.path()},
-        {"{rel}", dir.path().substr(buildDirectory().size())},
-        {"{dir/}", slashed},
-    };
-    for (const auto& [token, value] : tokens) {
-        for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
-            text.replace(at, token.size(), value);
-    }
-    return text;
+    return replaceTokens(text, {{"{dir}", dir.path()},
+                                {"{rel}", dir.path().substr(buildDirectory().size())},
+                                {"{dir/}", slashed}});
 }
 
 }  // namespace karvo::test
