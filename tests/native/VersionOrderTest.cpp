@@ -56,6 +56,9 @@ TEST(VersionOrder, AcceptableVersionsCompareByNumbers) {
          VersionVerdict::AboveMaximum},
         {"early access inside a longer maximum", "21-ea", "", "21.0.1", true,
          VersionVerdict::Accepted},
+        // A minimum without pieces is no bound, even for a marker in front.
+        {"marker first, no minimum", "ea1.8.0", "", "", true, VersionVerdict::Accepted},
+        {"marker first, the bare legacy minimum 1", "ea", "1", "", true, VersionVerdict::Accepted},
         {"8 and 1.8 are the same minimum", "1.8.0_392-b08", "8", "", false,
          VersionVerdict::Accepted},
         {"8 and 1.8 are the same maximum", "1.8.0_392-b08", "", "8", false,
