@@ -115,6 +115,8 @@ TEST(JreValidation, RuntimeDirectoryMapsToItsJavaExecutable) {
 }
 
 TEST(JreValidation, VersionFromARunIsJudgedAndCached) {
+    const std::map<ConfigKey, std::string> NoKeys, PreReleaseAllowed{{Key::AllowPreRelease, "1"}},
+        Windowed{{Key::LauncherType, "1"}};
     const std::string longBanner = "java version \"" + std::string(MaxVersionLength + 1, '7') + "\"";
     struct Row {
         const char* name;
@@ -129,32 +131,32 @@ TEST(JreValidation, VersionFromARunIsJudgedAndCached) {
         std::optional<std::string> cached;  // the version stored, if any
         const char* suffix;
     } rows[] = {
-        {"classic banner in range", bannerFor("1.8.0_51"), 0, "1.6", "", false, {}, false, true,
+        {"classic banner in range", bannerFor("1.8.0_51"), 0, "1.6", "", false, NoKeys, false, true,
          "1.8.0_51", "\\bin\\java.exe"},
         {"openjdk banner without its date", "openjdk version \"11.0.2\" 2019-01-15", 0, "1.6", "",
-         false, {}, false, true, "11.0.2", "\\bin\\java.exe"},
-        {"below the minimum 9 and cached all the same", bannerFor("1.8.0_392") + "\nJava(TM) SE Runtime", 0, "9",
-         "", false, {}, false, false, "1.8.0_392", "\\bin\\java.exe"},
+         false, NoKeys, false, true, "11.0.2", "\\bin\\java.exe"},
+        {"Java 8 below the minimum 9", bannerFor("1.8.0_392") + "\nJava(TM) SE Runtime", 0, "9", "",
+         false, NoKeys, false, false, "1.8.0_392", "\\bin\\java.exe"},
         {"options picked up before the banner",
          "Picked up JAVA_TOOL_OPTIONS: -Xmx64m\nPicked up _JAVA_OPTIONS: -Xss1m\n"
          "openjdk version \"17.0.2\" 2022-01-18",
-         0, "9", "", false, {}, false, true, "17.0.2", "\\bin\\java.exe"},
-        {"failing runtime cached as 1.0.0", bannerFor("1.8.0_51"), 2, "", "", false, {}, false,
+         0, "9", "", false, NoKeys, false, true, "17.0.2", "\\bin\\java.exe"},
+        {"failing runtime cached as 1.0.0", bannerFor("1.8.0_51"), 2, "", "", false, NoKeys, false,
          false, "1.0.0", "\\bin\\java.exe"},
-        {"unknown banner caches nothing", "Error: could not open jvm.cfg", 0, "", "", false, {},
+        {"unknown banner caches nothing", "Error: could not open jvm.cfg", 0, "", "", false, NoKeys,
          false, false, std::nullopt, "\\bin\\java.exe"},
-        {"overlong version caches nothing", longBanner, 0, "1.6", "", false, {}, false, false,
+        {"overlong version caches nothing", longBanner, 0, "1.6", "", false, NoKeys, false, false,
          std::nullopt, "\\bin\\java.exe"},
-        {"pre-release refused", bannerFor("1.7.0-ea"), 0, "1.6", "", false, {}, false, false,
+        {"pre-release refused", bannerFor("1.7.0-ea"), 0, "1.6", "", false, NoKeys, false, false,
          "1.7.0-ea", "\\bin\\java.exe"},
-        {"pre-release allowed by the caller", bannerFor("1.7.0-ea"), 0, "1.6", "", true, {},
+        {"pre-release allowed by the caller", bannerFor("1.7.0-ea"), 0, "1.6", "", true, NoKeys,
          false, true, "1.7.0-ea", "\\bin\\java.exe"},
         {"pre-release allowed by the configuration", bannerFor("1.7.0-ea"), 0, "1.6", "", false,
-         {{Key::AllowPreRelease, "1"}}, false, true, "1.7.0-ea", "\\bin\\java.exe"},
-        {"launcher type 1 needs javaw.exe", bannerFor("1.8.0_51"), 0, "1.6", "", false,
-         {{Key::LauncherType, "1"}}, false, false, "1.8.0_51", "\\bin\\javaw.exe"},
+         PreReleaseAllowed, false, true, "1.7.0-ea", "\\bin\\java.exe"},
+        {"launcher type 1 needs javaw.exe", bannerFor("1.8.0_51"), 0, "1.6", "", false, Windowed,
+         false, false, "1.8.0_51", "\\bin\\javaw.exe"},
         {"launcher type 1 answers with javaw.exe", bannerFor("1.8.0_51"), 0, "1.6", "", false,
-         {{Key::LauncherType, "1"}}, true, true, "1.8.0_51", "\\bin\\javaw.exe"},
+         Windowed, true, true, "1.8.0_51", "\\bin\\javaw.exe"},
     };
     for (const auto& row : rows) {
         JreTestEnvironment environment;
@@ -299,7 +301,7 @@ TEST(JreValidation, HangingRuntimeIsTerminatedAndLeavesNothing) {
 TEST(JreValidation, UnusableExecutableGivesNoVersion) {
     struct Row {
         const char* name;
-        const char* relative;                // the path checked, below the directory
+        const char* relative;                 // the path checked, below the directory
         std::optional<std::string> contents;  // of bin\java.exe, when it is written
         const char* logLine;
     } rows[] = {
@@ -336,13 +338,23 @@ TEST(JreValidation, RequiredJdkIsJudgedByItsLayoutAndVersion) {
         bool expected;
         const char* logLine = nullptr;
     } rows[] = {
-        {"JDK 17 with javac and jmods", "", {"bin\\javac.exe", "jmods\\java.base.jmod"},
-         "openjdk version \"17.0.2\" 2022-01-18", true},
-        {"Java 8 with javac but no tools.jar", "", {"bin\\javac.exe"}, bannerFor("1.8.0_392"), false,
+        {"JDK 17 with javac and jmods",
+         "",
+         {"bin\\javac.exe", "jmods\\java.base.jmod"},
+         "openjdk version \"17.0.2\" 2022-01-18",
+         true},
+        {"Java 8 with javac but no tools.jar",
+         "",
+         {"bin\\javac.exe"},
+         bannerFor("1.8.0_392"),
+         false,
          "not a JDK: Java 1.8.0_392 without lib\\tools.jar"},
         {"runtime 17 without javac", "", {}, "openjdk version \"17.0.2\"", false},
-        {"JDK 8 through tools.jar and its embedded runtime", "jre", {"lib\\tools.jar", "bin\\javac.exe"},
-         bannerFor("1.8.0_392"), true},
+        {"JDK 8 through tools.jar and its embedded runtime",
+         "jre",
+         {"lib\\tools.jar", "bin\\javac.exe"},
+         bannerFor("1.8.0_392"),
+         true},
     };
     for (const auto& row : rows) {
         JreTestEnvironment environment;
