@@ -8,6 +8,7 @@
 
 #include "config/LauncherConfig.h"
 #include "core/ChildCommandLine.h"
+#include "core/ProgramJob.h"
 #include "core/ServiceName.h"
 #include "launch/ArgumentSplitter.h"
 #include "support/Log.h"
@@ -114,18 +115,15 @@ int runInForeground() {
     controlWrite = write.release();
     SetConsoleCtrlHandler(foregroundConsoleHandler, TRUE);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = controlRead.get();
-    startup.hStdOutput = output.get();
-    startup.hStdError = error.get();
+    // Its processes end with this one, and what the program leaves behind ends with the
+    // program, as under the service.
+    ProgramJob job;
+    job.create(getConfigInt(Key::KeepChildProcesses) != 0);
     PROCESS_INFORMATION process{};
-    std::u16string commandLine = line.text;
+    const HostStreams streams{controlRead.get(), output.get(), error.get()};
     // A group of its own: Ctrl+C reaches this process, which turns it into the shutdown
     // code, rather than the program's runtime, which would end at once.
-    if (!CreateProcessW(nullptr, reinterpret_cast<LPWSTR>(commandLine.data()), nullptr, nullptr,
-                        TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
+    if (!job.start(line.text, streams, CREATE_NEW_PROCESS_GROUP, process)) {
         std::fprintf(stderr, "Could not run the program (error %d).\n",
                      static_cast<int>(GetLastError()));
         return 1;
@@ -141,6 +139,7 @@ int runInForeground() {
     DWORD exitCode = 1;
     GetExitCodeProcess(child.get(), &exitCode);
     logMessage("the program ended with exit code %d", static_cast<int>(exitCode));
+    job.endLeftovers();
     runningChild = nullptr;
     if (const HANDLE unused = controlWrite.exchange(nullptr)) CloseHandle(unused);
     return static_cast<int>(exitCode);

@@ -37,13 +37,25 @@ void ProgramJob::create(bool keepChildProcesses) {
                                   : "job object created");
 }
 
-void ProgramJob::adopt(HANDLE process) {
-    if (!job_) return;
-    if (!AssignProcessToJobObject(job_.get(), process))
+bool ProgramJob::start(std::u16string commandLine, const HostStreams& streams, DWORD flags,
+                       PROCESS_INFORMATION& process) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = streams.input;
+    startup.hStdOutput = streams.output;
+    startup.hStdError = streams.error;
+    if (!CreateProcessW(nullptr, reinterpret_cast<LPWSTR>(commandLine.data()), nullptr, nullptr,
+                        TRUE, flags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process))
+        return false;
+    if (job_ && !AssignProcessToJobObject(job_.get(), process.hProcess))
         logError(
             "the system refused to put the program into the job object (%d), it runs "
             "without one",
             static_cast<int>(GetLastError()));
+    if (ResumeThread(process.hThread) == static_cast<DWORD>(-1))
+        logError("could not resume the program's process (%d)", static_cast<int>(GetLastError()));
+    return true;
 }
 
 void ProgramJob::endLeftovers() {

@@ -214,18 +214,9 @@ ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settin
     controlPipeWrite.publish(controlWrite.release());
     if (serviceStatus.currentState() == ServiceCode::StopPending) sendShutdownCode(0);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = controlRead.get();
-    startup.hStdOutput = outputWrite.get();
-    startup.hStdError = outputWrite.get();
     PROCESS_INFORMATION process{};
-    std::u16string commandLine = line.text;
-    // Suspended until it is in the job, so that nothing it starts can escape the job.
-    const DWORD flags = readChildPriority() | DETACHED_PROCESS | CREATE_SUSPENDED;
-    if (!CreateProcessW(nullptr, reinterpret_cast<LPWSTR>(commandLine.data()), nullptr, nullptr,
-                        TRUE, flags, nullptr, nullptr, &startup, &process)) {
+    const HostStreams streams{controlRead.get(), outputWrite.get(), outputWrite.get()};
+    if (!programJob.start(line.text, streams, readChildPriority() | DETACHED_PROCESS, process)) {
         logMessage("could not start process %S (%d)", wideChars(line.text), lastError());
         reportFailedStart(SupervisorFailure::ChildStart);
         return run;
@@ -233,9 +224,6 @@ ChildRun runChild(const ChildCommandLine& line, const SupervisorSettings& settin
     run.started = true;
     const std::uint64_t startedAt = milliseconds();
     UniqueHandle childProcess(process.hProcess), childThread(process.hThread);
-    programJob.adopt(childProcess.get());
-    if (ResumeThread(childThread.get()) == static_cast<DWORD>(-1))
-        logError("could not resume the program's process (%d)", lastError());
 
     // Only the child holds these now, so the output pipe breaks when the child ends.
     outputWrite.reset();

@@ -55,7 +55,8 @@ TEST(ProgramJob, NothingOutlivesTheServiceUnlessKept) {
         const DWORD host = childPid(layout);
         const DWORD helper =
             static_cast<DWORD>(std::stoul(layout.record().first("spawned").value_or("0")));
-        ASSERT_NE(helper, 0u) << row.name << ": " << *layout.record().first("spawned");
+        ASSERT_NE(helper, 0u) << row.name << ": "
+                              << layout.record().first("spawned").value_or("nothing recorded");
         service.watch(helper);
         const auto status = queryService(name);
         ASSERT_TRUE(status && status->dwProcessId) << row.name;
@@ -69,6 +70,37 @@ TEST(ProgramJob, NothingOutlivesTheServiceUnlessKept) {
         }
         if (row.helperSurvives) {
             EXPECT_TRUE(alive(helper)) << row.name;
+        } else {
+            EXPECT_TRUE(waitProcessGone(helper, GoneTimeoutMs)) << row.name;
+        }
+    }
+}
+
+// /run ties the program to the console's process as the service does: what the program leaves
+// behind ends with it.
+TEST(ProgramJob, ForegroundRunEndsWhatItsProgramLeftUnlessKept) {
+    struct Row {
+        const char* name;
+        std::string keep;
+        bool helperSurvives;
+    } rows[] = {
+        {"the helper ends with the program", "", false},
+        {"keep_child_processes keeps it", "1", true},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoRunJob");
+        auto keys = serviceKeys(name);
+        if (!row.keep.empty()) keys[Key::KeepChildProcesses] = row.keep;
+        RuntimeLayout layout("run_job", keys, "spawn:60000|exit:3");
+        const auto run = launcherCommand(layout, "/run");
+        EXPECT_EQ(run.exitCode, 3u) << row.name << "\n" << run.err;
+        const DWORD helper =
+            static_cast<DWORD>(std::stoul(layout.record().first("spawned").value_or("0")));
+        ASSERT_NE(helper, 0u) << row.name << ": "
+                              << layout.record().first("spawned").value_or("nothing recorded");
+        if (row.helperSurvives) {
+            EXPECT_TRUE(alive(helper)) << row.name;
+            EXPECT_TRUE(terminate(helper)) << row.name;
         } else {
             EXPECT_TRUE(waitProcessGone(helper, GoneTimeoutMs)) << row.name;
         }
