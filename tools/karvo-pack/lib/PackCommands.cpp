@@ -10,6 +10,7 @@
 #include "IncludedFileName.h"
 #include "KarvoVersion.h"
 #include "PackDescription.h"
+#include "PackIncludes.h"
 #include "PackInspect.h"
 #include "PackedExecutable.h"
 #include "PackStarter.h"

@@ -1,15 +1,13 @@
 #include "PackDescription.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
-#include "IncludedFileName.h"
 #include "NameSuggestion.h"
+#include "PackIncludes.h"
 #include "PackPathEntries.h"
 #include "PackRules.h"
 #include "PackValues.h"
@@ -23,11 +21,6 @@ namespace {
 
 using Texts = std::map<ConfigKey, std::string>;
 using Wides = std::map<ConfigKey, std::u16string>;
-
-[[noreturn]] void refuse(const toml::node& node, const std::string& sourceName,
-                         const std::string& text) {
-    throw PackError(where(node, sourceName) + text);
-}
 
 bool isMessage(const ConfigKeyInfo& info) { return info.name.starts_with(MessagePrefix); }
 
@@ -69,12 +62,6 @@ std::optional<ConfigKey> keyNumber(std::string_view text) {
     return static_cast<ConfigKey>(value);
 }
 
-const toml::table& tableOf(const toml::node& node, const std::string& label,
-                           const std::string& sourceName) {
-    if (!node.is_table()) refuse(node, sourceName, label + " must be a table");
-    return *node.as_table();
-}
-
 class DescriptionReader {
 public:
     DescriptionReader(const std::string& sourceName, std::filesystem::path baseDirectory)
@@ -101,11 +88,13 @@ public:
         if (writeDefaults) addDefaults();
         checkMessages();
         checkServiceSettings(writeDefaults);
+        std::vector<std::string> includedNames;
+        for (const auto& file : files_) includedNames.push_back(file.name);
         auto input = finish();
         // Without the defaults the block is exactly the description: nothing is added.
         input.runtimeJarName = runtimeJarName(texts_);
         input.wantsRuntimeJar =
-            writeDefaults && addRuntimeJar && !namesRuntimeJar(texts_, includedNames_);
+            writeDefaults && addRuntimeJar && !namesRuntimeJar(texts_, includedNames);
         return input;
     }
 
@@ -312,69 +301,10 @@ private:
     }
 
     void readIncludes(const toml::node& node) {
-        const auto* entries = node.as_array();
-        if (!entries) refuse(node, source_, "included files are written as [[include]] tables");
-        std::set<std::string> seen;
-        std::string names;
-        for (const auto& element : *entries) {
-            const auto& table = tableOf(element, "an [[include]] entry", source_);
-            for (const auto& [key, value] : table) {
-                if (key.str() != "name" && key.str() != "source")
-                    refuse(value, source_, "an [[include]] table holds only name and source");
-            }
-            const auto* nameNode = table.get("name");
-            const auto* sourceNode = table.get("source");
-            if (!nameNode || !sourceNode)
-                refuse(element, source_, "an [[include]] table needs both name and source");
-            const std::string name = narrowString(*nameNode, "included file name", MaxTextLength,
-                                                  source_);
-            const std::string shown = nameNode->as_string()->get();
-            if (const auto problem = includedFileNameProblem(name))
-                refuse(*nameNode, source_, "included file name '" + shown + "' " + *problem);
-            std::string folded = name;
-            for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (!seen.insert(folded).second) {
-                refuse(*nameNode, source_,
-                       "included file name '" + shown + "' is used twice (Windows ignores case)");
-            }
-            if (!sourceNode->is_string()) refuse(*sourceNode, source_, "source must be a string");
-            files_.push_back({name, readSource(*sourceNode, shown)});
-            includedNames_.push_back(name);
-            names += (names.empty() ? "" : ";") + name;
-        }
-        if (names.size() > MaxTextLength) {
-            refuse(node, source_,
-                   "the included file names are " + std::to_string(names.size()) +
-                       " characters long together; the launcher accepts at most " +
-                       std::to_string(MaxTextLength));
-        }
-        if (!files_.empty()) {
-            texts_[Key::IncludedFileCount] = std::to_string(files_.size());
-            texts_[Key::IncludedFileNames] = names;
-        }
-    }
-
-    std::vector<std::uint8_t> readSource(const toml::node& node, const std::string& name) {
-        const std::filesystem::path given = pathFromUtf8(node.as_string()->get());
-        const auto path = given.is_absolute() ? given : base_ / given;
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error)) {
-            refuse(node, source_,
-                   "included file '" + name + "': source " + utf8FromPath(path) +
-                       (std::filesystem::exists(path, error) ? " is not a file" : " does not exist"));
-        }
-        const auto size = std::filesystem::file_size(path, error);
-        totalIncluded_ += error ? 0 : size;
-        if (totalIncluded_ > MaxOutputSize) {
-            refuse(node, source_, "the included files are larger than the packer's limit of 2 GiB");
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
-                                       std::istreambuf_iterator<char>());
-        if (in.bad() || error) {
-            refuse(node, source_, "included file '" + name + "': cannot read " + utf8FromPath(path));
-        }
-        return data;
+        files_ = readIncludeTables(node, source_, base_);
+        if (files_.empty()) return;
+        texts_[Key::IncludedFileCount] = std::to_string(files_.size());
+        texts_[Key::IncludedFileNames] = includedFileNames(files_);
     }
 
     void addDefaults() {
@@ -449,11 +379,9 @@ private:
     std::vector<LocalizedGroup> groups_;
     std::vector<IncludedFile> files_;
     std::vector<std::string> warnings_;
-    std::uint64_t totalIncluded_ = 0;
     // Where each named setting was given, for refusals that concern several settings.
     std::map<ConfigKey, const toml::node*> nodes_;
     std::set<ConfigKey> rawNamed_;
-    std::vector<std::string> includedNames_;
 };
 
 std::string tooLarge(const std::string& sourceName, std::uint64_t size) {
@@ -463,21 +391,6 @@ std::string tooLarge(const std::string& sourceName, std::uint64_t size) {
 }
 
 }  // namespace
-
-void includeRuntimeJar(PackInput& input, std::vector<std::uint8_t> data) {
-    std::map<ConfigKey, std::string> texts(input.block.texts.begin(), input.block.texts.end());
-    std::string& names = texts[Key::IncludedFileNames];
-    names += (names.empty() ? "" : ";") + input.runtimeJarName;
-    if (names.size() > MaxTextLength) {
-        throw PackError("the included file names and " + input.runtimeJarName +
-                        " are longer together than the launcher accepts (" +
-                        std::to_string(MaxTextLength) + " characters)");
-    }
-    input.files.push_back({input.runtimeJarName, std::move(data)});
-    texts[Key::IncludedFileCount] = std::to_string(input.files.size());
-    input.block.texts.assign(texts.begin(), texts.end());
-    input.wantsRuntimeJar = false;
-}
 
 PackInput readDescription(std::string_view tomlText, const std::string& sourceName,
                           const std::filesystem::path& baseDirectory) {

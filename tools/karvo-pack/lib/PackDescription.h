@@ -22,14 +22,10 @@ struct PackInput {
     std::vector<IncludedFile> files;
     std::vector<std::string> warnings;  // accepted, but probably not what the user meant
     // The description neither names the runtime classes' jar nor turns adding it off: the
-    // build includes runtimeJarName (includeRuntimeJar).
+    // build includes runtimeJarName (includeRuntimeJar, in PackIncludes.h).
     bool wantsRuntimeJar = false;
     std::string runtimeJarName;
 };
-
-// Adds the runtime classes' jar as an included file (the launcher puts included archives on
-// the class path). Throws PackError when the names of the included files grow too long.
-void includeRuntimeJar(PackInput& input, std::vector<std::uint8_t> data);
 
 // Reads a description given as text. sourceName names it in messages; included files'
 // sources are read relative to baseDirectory. Throws PackError.

@@ -11,11 +11,6 @@
 namespace karvo::pack {
 namespace {
 
-[[noreturn]] void refuse(const toml::node& node, const std::string& sourceName,
-                         const std::string& text) {
-    throw PackError(where(node, sourceName) + text);
-}
-
 void checkLength(const toml::node& node, const std::string& sourceName, const std::string& label,
                  std::size_t length, std::size_t maxLength, const char* unit) {
     if (length > maxLength) {
@@ -175,6 +170,16 @@ std::string where(const toml::node& node, const std::string& sourceName) {
     const auto& begin = node.source().begin;
     if (!begin.line) return sourceName + ": ";
     return sourceName + ":" + std::to_string(begin.line) + ": ";
+}
+
+void refuse(const toml::node& node, const std::string& sourceName, const std::string& text) {
+    throw PackError(where(node, sourceName) + text);
+}
+
+const toml::table& tableOf(const toml::node& node, const std::string& label,
+                           const std::string& sourceName) {
+    if (!node.is_table()) refuse(node, sourceName, label + " must be a table");
+    return *node.as_table();
 }
 
 ValueRules rulesFor(const ConfigKeyInfo& info, std::string label) {

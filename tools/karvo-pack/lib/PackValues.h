@@ -40,5 +40,11 @@ std::string narrowString(const toml::node& value, const std::string& label, std:
 
 // "file:line: " for messages about a node.
 std::string where(const toml::node& node, const std::string& sourceName);
+// Throws PackError with the node's position in front of the text.
+[[noreturn]] void refuse(const toml::node& node, const std::string& sourceName,
+                         const std::string& text);
+// The node as a table, or a refusal naming what was expected ("[messages]", ...).
+const toml::table& tableOf(const toml::node& node, const std::string& label,
+                           const std::string& sourceName);
 
 }  // namespace karvo::pack
