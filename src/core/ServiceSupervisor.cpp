@@ -25,6 +25,7 @@
 #include "core/SingleUseSlot.h"
 #include "core/ThreadDumpRequest.h"
 #include "launch/ArgumentSplitter.h"
+#include "launch/JavaVMLauncher.h"
 #include "support/Log.h"
 #include "support/OutputTail.h"
 #include "support/TextConv.h"
@@ -137,8 +138,32 @@ DWORD WINAPI drainChildOutput(LPVOID drain) {
     return 0;
 }
 
+// What the host wrote before the runtime took its error stream over (no Java runtime found, a
+// missing class path entry) is in no file of the program's. It is added to the error file,
+// where the program's output is read, unless the name can only be known inside the program.
+void appendToErrorFile(DWORD exitCode, const std::vector<std::string>& lastOutput) {
+    const auto name = errorOutputFileName();
+    if (lastOutput.empty() || !name || name->empty() || name->front() == u'$') return;
+    // Its folder may not exist yet: the runtime makes it only when it opens the file.
+    for (auto slash = name->find(u'\\', 3); slash != std::u16string::npos;
+         slash = name->find(u'\\', slash + 1))
+        CreateDirectoryW(wideChars(name->substr(0, slash)), nullptr);
+    UniqueHandle file(CreateFileW(wideChars(*name), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        logError("could not add the program's last output to its error file (%d)", lastError());
+        return;
+    }
+    std::string text = "[karvo: the program ended with exit code " +
+                       std::to_string(static_cast<int>(exitCode)) + "; its last output:]\r\n";
+    for (const std::string& line : lastOutput) text += line + "\r\n";
+    DWORD written = 0;
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
 // The program failed: what it last wrote goes where an administrator looks, the launcher
-// log (when it is on) and the Application event log.
+// log (when it is on), the Application event log and the program's error file.
 void reportProgramFailure(DWORD exitCode, const std::vector<std::string>& lastOutput) {
     logError("the program ended with exit code %d", static_cast<int>(exitCode));
     std::string text = "The program of service " + serviceName() + " ended with exit code " +
@@ -152,6 +177,7 @@ void reportProgramFailure(DWORD exitCode, const std::vector<std::string>& lastOu
         text += "\r\n" + line;
     }
     reportServiceEvent(EVENTLOG_ERROR_TYPE, text);
+    appendToErrorFile(exitCode, lastOutput);
 }
 
 std::uint64_t milliseconds() { return GetTickCount64(); }

@@ -55,11 +55,18 @@ std::string fullPathName(const std::string& path) {
 
 // A redirection file for the Java side, or "" when that stream is not redirected. A name
 // beginning with "$" (an unexpanded reference) is passed as configured.
-std::u16string redirectionFile(ConfigKey enabled, ConfigKey file) {
-    if (getConfigInt(enabled) == 0) return {};
-    std::string name = expandedOrFail(file);
+std::optional<std::u16string> redirectionFileName(ConfigKey enabled, ConfigKey file) {
+    if (getConfigInt(enabled) == 0) return std::u16string();
+    std::string name = getConfigString(file);
+    if (!expandLauncherVariables(name)) return std::nullopt;
     if (!name.starts_with('$')) name = fullPathName(resolvePath(name));
     return toWide(name, fileApiCodePage());
+}
+
+std::u16string redirectionFile(ConfigKey enabled, ConfigKey file) {
+    if (auto name = redirectionFileName(enabled, file)) return std::move(*name);
+    logError("configuration key %d is too long once expanded", static_cast<int>(file));
+    exitWithConfiguredMessage(Key::MessageInternalError, InternalError::ExpansionTooLong);
 }
 
 std::vector<std::string> buildLaunchProperties() {
@@ -179,6 +186,10 @@ bool runMainClass(const std::vector<std::u16string>& arguments) {
 }
 
 std::u16string errorOutputFile() { return redirectionFile(Key::PassStdErrFile, Key::StdErrFile); }
+
+std::optional<std::u16string> errorOutputFileName() {
+    return redirectionFileName(Key::PassStdErrFile, Key::StdErrFile);
+}
 
 bool launchJavaProgram(const std::vector<std::u16string>& arguments, bool destroyAfterMain,
                        void (*vmCreated)(JavaVM*)) {

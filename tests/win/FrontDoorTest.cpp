@@ -319,3 +319,35 @@ TEST(FrontDoor, DiagnosticLogOfOneService) {
     EXPECT_EQ(lines(status.out),
               (std::vector<std::string>{"Running.", "Diagnostic log: " + log + "."}));
 }
+
+// A host that fails before any runtime takes its error stream over (here: no runtime found)
+// leaves its reason in the error file, where the program's output is read, folder and all.
+TEST(FrontDoor, ReasonOfAFailedStartReachesTheErrorFile) {
+    struct Row {
+        const char* name;
+        std::map<ConfigKey, std::string> extra;
+        bool written;
+    } rows[] = {
+        {"error output redirected",
+         {{Key::PassStdErrFile, "1"}, {Key::StdErrFile, "logs\\err.log"}},
+         true},
+        {"error output not redirected", {{Key::StdErrFile, "logs\\err.log"}}, false},
+    };
+    for (const auto& row : rows) {
+        const std::string name = uniqueName("KarvoReason");
+        auto keys = keysWith(name, row.extra);
+        keys[Key::SearchSequence] = "Bno-runtime-here";
+        RuntimeLayout layout("reason", keys, "wait-stdin");
+        InstalledService service(layout, name);
+        const auto run = launcherCommand(layout, "/start");
+        EXPECT_EQ(run.exitCode, 1u) << row.name << "\n" << run.out;
+        const auto text = readFile(layout.directory() + "\\logs\\err.log");
+        ASSERT_EQ(text.has_value(), row.written) << row.name;
+        if (!text) continue;
+        EXPECT_EQ(
+            text->rfind("[karvo: the program ended with exit code 1; its last output:]\r\n", 0), 0u)
+            << row.name << "\n"
+            << *text;
+        EXPECT_NE(text->find("No Java runtime was found"), std::string::npos) << row.name << *text;
+    }
+}
