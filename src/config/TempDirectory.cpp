@@ -216,7 +216,10 @@ std::optional<HostDirKind> heldEntryKind(HANDLE entry) {
 // link: a link, or whatever was put in the entry's place meanwhile, goes as itself, and a
 // directory only when it is empty.
 bool deleteEntryItself(const std::string& path, HostDirKind kind) {
-    if (kind != HostDirKind::NotADirectory) return RemoveDirectoryA(path.c_str()) != FALSE;
+    if (kind == HostDirKind::Directory) return RemoveDirectoryA(path.c_str()) != FALSE;
+    // A link to a directory goes as a directory, a link to a file (or a socket file) as a
+    // file; both remove the link, never its target.
+    if (kind == HostDirKind::Link && RemoveDirectoryA(path.c_str())) return true;
     return DeleteFileA(path.c_str()) != FALSE;
 }
 

@@ -85,37 +85,23 @@ bool takeThreadDump(std::string& where) {
 
 // One request on a connected pipe: a line in, where the dump went (or "!" and why not) out.
 void serveRequest(HANDLE pipe) {
-    UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
     char request[16];
-    DWORD got = 0;
-    const BOOL read = ReadFile(pipe, request, sizeof request, nullptr, &overlapped);
-    if (!read && (GetLastError() != ERROR_IO_PENDING ||
-                  WaitForSingleObject(event.get(), RequestReadWaitMs) != WAIT_OBJECT_0)) {
-        CancelIo(pipe);
-        GetOverlappedResult(pipe, &overlapped, &got, TRUE);
+    DWORD got = 0, error = 0;
+    if (!transferOnPipe(pipe, false, request, sizeof request, GetTickCount64() + RequestReadWaitMs,
+                        got, error) ||
+        got == 0)
         return;
-    }
-    if (!GetOverlappedResult(pipe, &overlapped, &got, TRUE) || got == 0) return;
     logMessage("thread dump requested");
     std::string where;
     const bool written = takeThreadDump(where);
     logMessage(written ? "thread dump written to %s" : "no thread dump: %s", where.c_str());
-    const std::string reply = (written ? "" : "!") + where + "\n";
-    ResetEvent(event.get());
-    overlapped = OVERLAPPED{};
-    overlapped.hEvent = event.get();
-    DWORD written_ = 0;
-    if (WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, &overlapped) ||
-        (GetLastError() == ERROR_IO_PENDING &&
-         WaitForSingleObject(event.get(), RequestReadWaitMs) == WAIT_OBJECT_0)) {
-        GetOverlappedResult(pipe, &overlapped, &written_, TRUE);
+    std::string reply = (written ? "" : "!") + where + "\n";
+    DWORD sent = 0;
+    // Flushed so that the reply is read before the pipe is disconnected; a requester that
+    // gave up has closed its end, and the write then fails at once.
+    if (transferOnPipe(pipe, true, reply.data(), static_cast<DWORD>(reply.size()),
+                       GetTickCount64() + RequestReadWaitMs, sent, error))
         FlushFileBuffers(pipe);
-    } else {
-        CancelIo(pipe);
-        GetOverlappedResult(pipe, &overlapped, &written_, TRUE);
-    }
 }
 
 [[noreturn]] void endHungProgram(const std::string& reason) {

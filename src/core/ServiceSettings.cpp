@@ -168,8 +168,8 @@ int updateService(int startType, bool interactive, const std::string& passwordVa
         return CommandExit::Failed;
     }
     const std::u16string wideName = toWide(serviceName(), CP_ACP);
-    UniqueService service(OpenServiceW(manager.get(), wideChars(wideName),
-                                       SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG));
+    UniqueService service(
+        OpenServiceW(manager.get(), wideChars(wideName), SERVICE_CHANGE_CONFIG | SERVICE_START));
     if (!service) {
         printControlFailure("update", GetLastError());
         return CommandExit::Failed;

@@ -18,10 +18,14 @@ DWORD remainingMs(ULONGLONG end) {
     return now >= end ? 0 : static_cast<DWORD>(end - now);
 }
 
-// One overlapped read or write that gives up (and cancels) at `end`. The number of bytes
-// moved, or nothing with `error` set.
-bool transfer(HANDLE pipe, bool write, char* data, DWORD size, ULONGLONG end, DWORD& moved,
-              DWORD& error) {
+std::string errorText(const char* what, DWORD error) {
+    return std::string(what) + " (error " + std::to_string(static_cast<int>(error)) + ")";
+}
+
+}  // namespace
+
+bool transferOnPipe(void* pipe, bool write, char* data, unsigned long size, std::uint64_t end,
+                    unsigned long& moved, unsigned long& error) {
     UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     OVERLAPPED overlapped{};
     overlapped.hEvent = event.get();
@@ -44,12 +48,6 @@ bool transfer(HANDLE pipe, bool write, char* data, DWORD size, ULONGLONG end, DW
     }
     return true;
 }
-
-std::string errorText(const char* what, DWORD error) {
-    return std::string(what) + " (error " + std::to_string(static_cast<int>(error)) + ")";
-}
-
-}  // namespace
 
 std::u16string threadDumpPipeName(const std::string& serviceName) {
     return u"\\\\.\\pipe\\karvo-threads-" + toWide(serviceName, CP_ACP);
@@ -79,14 +77,14 @@ ThreadDumpReply requestThreadDump(const std::string& serviceName, std::uint32_t 
     }
     char request[] = "dump\n";
     DWORD moved = 0, error = 0;
-    if (!transfer(pipe.get(), true, request, sizeof request - 1, end, moved, error)) {
+    if (!transferOnPipe(pipe.get(), true, request, sizeof request - 1, end, moved, error)) {
         reply.text = errorText("the request could not be sent", error);
         return reply;
     }
     std::string answer;
     char buffer[1024];
     while (answer.size() < ReplyLimit &&
-           transfer(pipe.get(), false, buffer, sizeof buffer, end, moved, error) && moved > 0)
+           transferOnPipe(pipe.get(), false, buffer, sizeof buffer, end, moved, error) && moved > 0)
         answer.append(buffer, moved);
     if (answer.empty()) {
         reply.text =

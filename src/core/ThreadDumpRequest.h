@@ -23,6 +23,12 @@ struct ThreadDumpReply {
 
 ThreadDumpReply requestThreadDump(const std::string& serviceName, std::uint32_t waitMs);
 
+// One overlapped read or write on a pipe (a HANDLE opened for overlapped use) that gives up,
+// and cancels, at `end` (a GetTickCount64 time); an operation that fails at once is not
+// waited for. False with `error` set (WAIT_TIMEOUT at the time limit); `moved` bytes moved.
+bool transferOnPipe(void* pipe, bool write, char* data, unsigned long size, std::uint64_t end,
+                    unsigned long& moved, unsigned long& error);
+
 // The "/dump" command: prints where the dump of the service's program went.
 int dumpServiceThreads();
 

@@ -130,9 +130,13 @@ RuntimeEvidence gatherEvidence(const std::string& javaExePath,
     evidence.fitsLauncher = runtimeFitsLauncher(javaExePath);
     if (!evidence.fitsLauncher) return evidence;
     std::string cached;
-    if (readCachedVersion(javaExePath, lastWriteTime, cached)) evidence.cachedVersion = cached;
-    evidence.releaseFileText = readReleaseFile(releaseFilePath(javaExePath));
-    evidence.releaseFileDistrusted = isDistrusted(javaExePath);
+    if (readCachedVersion(javaExePath, lastWriteTime, cached)) {
+        evidence.cachedVersion = cached;
+    } else {
+        // Only asked for when the cache has nothing: the usual start reads no more than that.
+        evidence.releaseFileText = readReleaseFile(releaseFilePath(javaExePath));
+        evidence.releaseFileDistrusted = isDistrusted(javaExePath);
+    }
     if (requirements.requireJdk) evidence.jdkLayout = readJdkLayout(javaExePath);
     if (requirements.windowed) evidence.windowedExists = pathExists(windowedJavaExe(javaExePath));
     return evidence;

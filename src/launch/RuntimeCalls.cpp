@@ -101,7 +101,9 @@ DWORD WINAPI callThread(LPVOID parameter) {
 }  // namespace
 
 RuntimeAnswer callRuntime(JavaVM* vm, RuntimeCall call, std::uint32_t waitMs) {
+    // Until the VM is asked, a failure is this process's own and no sign of a hang.
     RuntimeAnswer none;
+    none.answered = true;
     if (!vm) {
         none.failure = "the VM does not exist yet";
         return none;
@@ -122,6 +124,7 @@ RuntimeAnswer callRuntime(JavaVM* vm, RuntimeCall call, std::uint32_t waitMs) {
         return none;
     }
     if (WaitForSingleObject(pending->done.get(), waitMs) != WAIT_OBJECT_0) {
+        none.answered = false;
         none.failure = "the VM did not answer within " + std::to_string(waitMs) + " ms";
         return none;
     }

@@ -17,7 +17,9 @@ enum class RuntimeCall {
 };
 
 struct RuntimeAnswer {
-    bool answered = false;  // the call returned within the wait, with a result or not
+    // False only when the VM was asked and gave no answer within the wait; a call that could
+    // not be made (no VM, no thread) is answered, with its failure.
+    bool answered = false;
     std::string failure;    // no result: why (for the log); empty when there is one
     std::string text;       // DumpText: the dump, UTF-8
     int number = 0;         // DeadlockedThreadCount: the count, below 0 when unknown
