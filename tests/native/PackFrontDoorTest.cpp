@@ -65,6 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "karvo-runtime.jar", "my runtime classes"},
         RuntimeJarCase{"NamedOnTheClassPath", Named + "class_path = ['lib/Karvo-Runtime.jar']",
                        false, false, ExitSuccess, "", ""},
+        RuntimeJarCase{"NamedBesideTheExecutable", Named + "class_path = ['karvo-runtime.jar']",
+                       false, false, ExitSuccess, "", ""},
         RuntimeJarCase{"TurnedOff", Named + "add_runtime_jar = false\n", false, false, ExitSuccess,
                        "", ""},
         RuntimeJarCase{"NotAddedToAnExactBlock", "write_defaults = false\n" + Named, false, false,

@@ -158,12 +158,13 @@ bool namesRuntimeJar(const std::map<ConfigKey, std::string>& texts,
     for (const auto& name : includedNames) {
         if (isRuntimeJar(name)) return true;
     }
+    // The class path is stored coded: an archive is "A", its digit, then its path.
     const auto classPath = textOf(texts, Key::ClassPath);
     std::size_t start = 0;
     for (;;) {
         const auto end = classPath.find(';', start);
-        if (isRuntimeJar(classPath.substr(start, end == std::string::npos ? end : end - start)))
-            return true;
+        const auto entry = classPath.substr(start, end == std::string::npos ? end : end - start);
+        if (entry.size() > 2 && entry[0] == 'A' && isRuntimeJar(entry.substr(2))) return true;
         if (end == std::string::npos) return false;
         start = end + 1;
     }

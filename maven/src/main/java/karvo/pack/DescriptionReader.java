@@ -475,8 +475,9 @@ public final class DescriptionReader {
         for (ConfigBlock.IncludedFile file : block.files) {
             if (isRuntimeJar(file.name())) return true;
         }
+        // The class path is stored coded: an archive is "A", its digit, then its path.
         for (String entry : textOf("class_path").split(";", -1)) {
-            if (isRuntimeJar(entry)) return true;
+            if (entry.length() > 2 && entry.charAt(0) == 'A' && isRuntimeJar(entry.substring(2))) return true;
         }
         return false;
     }
