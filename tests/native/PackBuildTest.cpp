@@ -153,6 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "ZED=1\nALPHA=%KARVO_EXEDIR%x\nMID="},
         FormCase{"EnvironmentListAsInspectPrintsIt", "environment = ['A=1', 'B=x=y']",
                  Key::Environment, "A=1\nB=x=y"},
+        FormCase{"EnvironmentNameOutsideAscii", "[environment]\n'CAF\xC3\x89' = 'caf\xC3\xA9'",
+                 Key::Environment, "CAF\xC9=caf\xE9"},
+        FormCase{"EnvironmentRawFormAsInspectPrintsIt", "environment = { raw = [65, 61, 49] }",
+                 Key::Environment, "A=1"},
         FormCase{"NoEnvironmentNoKey", "", Key::Environment, std::nullopt},
         FormCase{"ServiceNameArgumentOff", "service_name_argument = false",
                  Key::ServiceNameArgument, "0"},
@@ -406,6 +410,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"EnvironmentValueNotText", "[environment]\nA = 1", "bad.toml:2:"},
         RefusalCase{"EnvironmentValueWithLineBreak", "[environment]\nA = \"x\\ny\"",
                     "environment.A holds a line break"},
+        RefusalCase{"EnvironmentNameWithLineBreak", "[environment]\n\"A\\nB\" = 'x'",
+                    "holds a line break"},
+        RefusalCase{"EnvironmentTooLongTogether",
+                    "[environment]\nA = '" + std::string(6000, 'a') + "'\nB = '" +
+                        std::string(6000, 'b') + "'\nC = '" + std::string(6000, 'c') + "'",
+                    "bad.toml:1: [environment] is 18008 characters long together"},
         RefusalCase{"EnvironmentListEntryWithoutName", "environment = ['=x']",
                     "environment entry '=x' needs the form NAME=value"}),
     [](const auto& info) { return info.param.name; });

@@ -40,6 +40,12 @@ std::vector<std::string> messageNames() {
     return names;
 }
 
+// environment = { raw = [...] }, as inspect prints a stored value it cannot show plainly; a
+// variable's value is a string, never a list.
+bool isRawForm(const toml::table& table) {
+    return table.size() == 1 && table.get("raw") && table.get("raw")->is_array();
+}
+
 bool isDerivedFromIncludes(ConfigKey key) {
     return key == Key::IncludedFileCount || key == Key::IncludedFileNames;
 }
@@ -76,7 +82,7 @@ public:
             else if (name == "raw") readRaw(tableOf(value, "[raw]", source_));
             else if (name == "localized") readLocalized(value);
             else if (name == "include") readIncludes(value);
-            else if (name == "environment" && value.is_table())
+            else if (name == "environment" && value.is_table() && !isRawForm(*value.as_table()))
                 readEnvironment(*value.as_table());
             else if (name == WriteDefaultsSetting)
                 writeDefaults = switchValue(name, value);
@@ -192,19 +198,33 @@ private:
             return x.line != y.line ? x.line < y.line : x.column < y.column;
         });
         std::string joined;
-        for (const auto& [name, node] : written) {
+        for (const auto& [written_name, node] : written) {
             const toml::node& value = *node;
-            const std::string label = "environment." + name;
-            if (name.empty() || name.find('=') != std::string::npos || name.starts_with('='))
+            const std::string label = "environment." + written_name;
+            std::string bad;
+            const auto name = utf8ToWindows1252(written_name, &bad);
+            if (!name)
+                refuse(value, source_,
+                       label + ": the name holds " + bad + ", which has no Windows-1252 character");
+            if (name->empty() || name->find('=') != std::string::npos)
                 refuse(value, source_, label + ": a variable's name holds no '=' and is not empty");
             if (!value.is_string())
                 refuse(value, source_, label + " must be a string (the variable's value)");
             const std::string text = narrowString(value, label, MaxTextLength, source_);
-            if (text.find('\n') != std::string::npos || text.find('\r') != std::string::npos)
-                refuse(value, source_, label + " holds a line break; a variable's value cannot");
+            if ((*name + text).find_first_of("\r\n") != std::string::npos)
+                refuse(value, source_, label + " holds a line break; a variable cannot");
             if (!joined.empty()) joined += '\n';
-            joined += name + "=" + text;
+            joined += *name + "=" + text;
         }
+        // Together they are one setting, with the list form's limit and rules.
+        const std::size_t limit = findConfigKey(Key::Environment)->maxLength;
+        if (joined.size() > limit)
+            refuse(table, source_,
+                   "[environment] is " + std::to_string(joined.size()) +
+                       " characters long together; the launcher accepts at most " +
+                       std::to_string(limit));
+        if (const auto problem = storedValueProblem(Key::Environment, joined))
+            refuse(table, source_, *problem);
         texts_[Key::Environment] = joined;
     }
 
