@@ -19,8 +19,8 @@ constexpr IntegerBounds BoundsTable[]{
     {Key::FailureResetPeriod, 0, Max, ValueUnit::Seconds, "seconds (0: the default of one day)"},
     {Key::OutputMaxSize, 0, Max, ValueUnit::Bytes, "bytes (0: no limit)"},
     {Key::OutputKeep, 1, MaxOutputKeep, ValueUnit::None, "the number of rolled files to keep"},
-    {Key::WatchdogInterval, 0, Max, ValueUnit::Seconds, "seconds (0: no watchdog)"},
-    {Key::WatchdogTimeout, 1, Max, ValueUnit::Seconds, "seconds"},
+    {Key::WatchdogInterval, 0, MaxWatchdogSeconds, ValueUnit::Seconds, "seconds (0: no watchdog)"},
+    {Key::WatchdogTimeout, 1, MaxWatchdogSeconds, ValueUnit::Seconds, "seconds"},
 };
 
 }  // namespace

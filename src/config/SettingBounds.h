@@ -34,6 +34,8 @@ inline constexpr std::int32_t MinRestartDelayMs = 100;
 // The most rolled output files kept; the runtime classes stop at the same number, so that
 // one roll never has to look at millions of names.
 inline constexpr std::int32_t MaxOutputKeep = 10000;
+// The watchdog's settings in seconds: about 46 days, so that the milliseconds still fit 32 bits.
+inline constexpr std::int32_t MaxWatchdogSeconds = 4000000;
 
 std::span<const IntegerBounds> integerBoundsTable();
 const IntegerBounds* findIntegerBounds(ConfigKey key);

@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
+#include "config/SettingBounds.h"
+
 namespace karvo {
 namespace {
 
-// Seconds as milliseconds; nothing for a text that is not a plain whole number in range.
+// Seconds as milliseconds, read and bounded as the packer reads them; nothing for a text that
+// is not a whole number from 0 to MaxWatchdogSeconds.
 bool readSeconds(const std::string& text, std::uint32_t& milliseconds) {
-    constexpr std::uint32_t MaxSeconds = 4000000;  // about 46 days: ms still fit 32 bits
-    if (text.empty() || text.size() > 7 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const std::uint32_t seconds = static_cast<std::uint32_t>(std::stoul(text));
-    if (seconds > MaxSeconds) return false;
-    milliseconds = seconds * 1000;
+    const auto seconds = decimalInteger(text);
+    if (!seconds || *seconds < 0 || *seconds > MaxWatchdogSeconds) return false;
+    milliseconds = static_cast<std::uint32_t>(*seconds) * 1000;
     return true;
 }
 
@@ -26,13 +25,13 @@ WatchdogSettings readWatchdogSettings(const std::string& interval, const std::st
     std::uint32_t intervalMs = 0;
     std::uint32_t timeoutMs = DefaultWatchdogTimeoutSeconds * 1000;
     if (!interval.empty() && !readSeconds(interval, intervalMs)) {
-        problem = "watchdog_interval '" + interval +
-                  "' is not a number of seconds from 0 to 4000000, the watchdog is off";
+        problem = "watchdog_interval '" + interval + "' is not a number of seconds from 0 to " +
+                  std::to_string(MaxWatchdogSeconds) + ", the watchdog is off";
         return settings;
     }
     if (!timeout.empty() && (!readSeconds(timeout, timeoutMs) || timeoutMs == 0)) {
-        problem = "watchdog_timeout '" + timeout +
-                  "' is not a number of seconds from 1 to 4000000, the watchdog is off";
+        problem = "watchdog_timeout '" + timeout + "' is not a number of seconds from 1 to " +
+                  std::to_string(MaxWatchdogSeconds) + ", the watchdog is off";
         return settings;
     }
     if (intervalMs == 0) {

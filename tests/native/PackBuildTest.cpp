@@ -403,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
             "duration with its unit: ms, s, m or h"},
         RefusalCase{"UnitOnASettingThatIsNoDuration", "output_max_size = '1m'", "is not a number"},
         RefusalCase{"WatchdogTimeoutOfZero", "watchdog_timeout = 0",
-                    "watchdog_timeout = 0 is out of range: give seconds, 1 to 2147483647"},
+                    "watchdog_timeout = 0 is out of range: give seconds, 1 to 4000000"},
         RefusalCase{"NegativeWatchdogInterval", "watchdog_interval = -1", "give seconds"},
         RefusalCase{"EnvironmentNameWithEquals", "[environment]\n'A=B' = 'x'",
                     "environment.A=B: a variable's name holds no '='"},

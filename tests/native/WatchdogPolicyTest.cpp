@@ -22,6 +22,9 @@ TEST(WatchdogPolicy, SettingsAreReadOrRefusedWhole) {
         {"a time-out of 0 would fire at once", "5", "0", 0, 0, "watchdog_timeout '0'"},
         {"a unit in the text is refused", "5s", "", 0, 0, "watchdog_interval '5s'"},
         {"more seconds than fit in milliseconds", "5", "4294968", 0, 0, "watchdog_timeout"},
+        {"the packer's largest value", "4000000", "4000000", 4000000000u, 4000000000u, ""},
+        {"one more than the packer takes", "4000001", "", 0, 0, "from 0 to 4000000"},
+        {"a plus sign as the packer stores it", "+5", "", 5000, 10000, ""},
     };
     for (const auto& row : rows) {
         std::string problem = "stale";
