@@ -1,16 +1,9 @@
 #include "core/ProgramJob.h"
 
+#include "core/ServiceState.h"
 #include "support/Log.h"
 
 namespace karvo {
-namespace {
-
-// The exit code the processes ended with the job get: the same one a terminated program
-// gets after the stop time-out.
-constexpr UINT LeftoverExitCode = 1066;
-
-}  // namespace
-
 void ProgramJob::create(bool keepChildProcesses) {
     job_.reset(CreateJobObjectW(nullptr, nullptr));
     if (!job_) {
@@ -66,7 +59,8 @@ void ProgramJob::endLeftovers() {
         accounting.ActiveProcesses == 0)
         return;
     logMessage("ending the processes the program left behind");
-    if (!TerminateJobObject(job_.get(), LeftoverExitCode))
+    // The code a program terminated after the stop time-out gets too.
+    if (!TerminateJobObject(job_.get(), ServiceCode::ServiceSpecificError))
         logError("could not end the processes the program left behind (%d)",
                  static_cast<int>(GetLastError()));
 }

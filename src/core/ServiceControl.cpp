@@ -39,9 +39,10 @@ StopWaitHooks waitHooks(SC_HANDLE service) {
 
 std::string exitMeaning(const StopProgress& status) {
     const DWORD win32 = status.win32ExitCode;
-    return serviceExitMeaning(
-        win32, status.specificExitCode,
-        win32 && win32 != ErrorServiceSpecific ? systemErrorText(win32) : std::string());
+    return serviceExitMeaning(win32, status.specificExitCode,
+                              win32 && win32 != ServiceCode::ServiceSpecificError
+                                  ? systemErrorText(win32)
+                                  : std::string());
 }
 
 // Where the program's output goes, as far as the configuration says without running it: a

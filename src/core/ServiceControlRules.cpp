@@ -26,7 +26,7 @@ bool waitForStopState(const StopWaitHooks& hooks) {
     if (!status) return false;
     std::uint32_t intervalStart = hooks.tickCount();
     std::uint32_t checkPoint = status->checkPoint;
-    while (status->state == ServiceStateStopPending) {
+    while (status->state == ServiceCode::StopPending) {
         hooks.sleep(StopPollIntervalMs);
         status = hooks.queryStatus();
         if (!status) return false;
@@ -38,7 +38,7 @@ bool waitForStopState(const StopWaitHooks& hooks) {
         // Unsigned difference: correct across the tick counter's wrap-around.
         if (hooks.tickCount() - intervalStart > status->waitHint) break;
     }
-    return status->state == ServiceStateStopped;
+    return status->state == ServiceCode::Stopped;
 }
 
 std::optional<StopProgress> waitForStartSettled(const StopWaitHooks& hooks, std::uint32_t settleMs,
@@ -47,9 +47,9 @@ std::optional<StopProgress> waitForStartSettled(const StopWaitHooks& hooks, std:
     const std::uint32_t startedAt = hooks.tickCount();
     bool running = false;
     std::uint32_t runningSince = 0;
-    while (status && status->state != ServiceStateStopped) {
+    while (status && status->state != ServiceCode::Stopped) {
         const std::uint32_t now = hooks.tickCount();
-        if (status->state == ServiceStateRunning) {
+        if (status->state == ServiceCode::Running) {
             if (!running) runningSince = now;
             running = true;
             if (now - runningSince >= settleMs) break;
@@ -109,7 +109,7 @@ std::string controlFailureLine(std::string_view action, std::string_view service
 std::string serviceExitMeaning(std::uint32_t win32ExitCode, std::uint32_t specificExitCode,
                                std::string_view systemText) {
     if (win32ExitCode == 0) return "exit code 0";
-    if (win32ExitCode != ErrorServiceSpecific) {
+    if (win32ExitCode != ServiceCode::ServiceSpecificError) {
         const std::string_view text = trimmedSystemText(systemText);
         return "exit code " + std::to_string(win32ExitCode) +
                (text.empty() ? "" : ": " + std::string(text));

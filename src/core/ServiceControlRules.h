@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ServiceState.h"
+
 namespace karvo {
 
 // The names of a comma-separated list (empty pieces skipped, blanks kept), each followed
@@ -25,10 +27,6 @@ struct StopProgress {
     std::uint32_t specificExitCode = 0;
 };
 
-inline constexpr std::uint32_t ServiceStateStopped = 1;
-inline constexpr std::uint32_t ServiceStateStartPending = 2;
-inline constexpr std::uint32_t ServiceStateStopPending = 3;
-inline constexpr std::uint32_t ServiceStateRunning = 4;
 inline constexpr std::uint32_t StopPollIntervalMs = 500;
 
 struct StopWaitHooks {
@@ -56,7 +54,6 @@ std::optional<StopProgress> waitForStartSettled(const StopWaitHooks& hooks, std:
 
 // The system's error codes the commands name in words of their own.
 inline constexpr std::uint32_t ErrorAccessDenied = 5;
-inline constexpr std::uint32_t ErrorServiceSpecific = 1066;
 inline constexpr std::uint32_t ErrorServiceDoesNotExist = 1060;
 
 // "<the system's text> (error N)", or "error N" when the system has no text for it.

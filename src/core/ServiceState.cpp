@@ -25,13 +25,13 @@ bool ServiceStatusRecord::childEnded(std::uint32_t exitCode) {
     std::uint32_t state = state_.load();
     do {
         if (state == ServiceCode::Stopped) return false;
+        // A program that failed on its own leaves its code with the manager, which shows it
+        // and counts it as a failure; one that ended after a stop request was asked to end.
+        // The codes are in place before anyone can see "stopped", as in stopWithError.
+        const bool failed = exitCode != 0 && state != ServiceCode::StopPending;
+        specificExitCode_ = failed ? exitCode : 0;
+        win32ExitCode_ = failed ? ServiceCode::ServiceSpecificError : 0;
     } while (!state_.compare_exchange_weak(state, ServiceCode::Stopped));
-    // A program that failed on its own leaves its code with the manager, which shows it and
-    // counts it as a failure; one that ended after a stop request was asked to end.
-    if (exitCode != 0 && state != ServiceCode::StopPending) {
-        specificExitCode_ = exitCode;
-        win32ExitCode_ = ServiceCode::ServiceSpecificError;
-    }
     return true;
 }
 

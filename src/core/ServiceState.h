@@ -12,6 +12,7 @@ namespace karvo {
 // Service states and codes as the Service Control Manager numbers them.
 namespace ServiceCode {
 inline constexpr std::uint32_t Stopped = 1;
+inline constexpr std::uint32_t StartPending = 2;
 inline constexpr std::uint32_t StopPending = 3;
 inline constexpr std::uint32_t Running = 4;
 inline constexpr std::uint32_t Win32Type = 48;          // own-process and share-process bits

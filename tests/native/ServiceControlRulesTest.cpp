@@ -59,10 +59,10 @@ struct ScriptedService {
 };
 
 StopProgress pending(std::uint32_t checkPoint, std::uint32_t hint = 2000) {
-    return {ServiceStateStopPending, checkPoint, hint};
+    return {ServiceCode::StopPending, checkPoint, hint};
 }
-const StopProgress Stopped{ServiceStateStopped, 0, 0};
-const StopProgress Running{ServiceStateRunning, 0, 0};
+const StopProgress Stopped{ServiceCode::Stopped, 0, 0};
+const StopProgress Running{ServiceCode::Running, 0, 0};
 
 }  // namespace
 
@@ -98,8 +98,8 @@ TEST(ServiceControlRules, StopWait) {
 }
 
 TEST(ServiceControlRules, StartWait) {
-    const StopProgress StartPending{ServiceStateStartPending, 0, 0};
-    const StopProgress Failed{ServiceStateStopped, 0, 0, 1066, 3};
+    const StopProgress StartPending{ServiceCode::StartPending, 0, 0};
+    const StopProgress Failed{ServiceCode::Stopped, 0, 0, 1066, 3};
     struct Row {
         const char* name;
         std::vector<std::optional<StopProgress>> script;
@@ -107,20 +107,20 @@ TEST(ServiceControlRules, StartWait) {
         int sleeps;
     } rows[] = {
         // 1000 ms of settling at 250 ms a poll: four polls after the first.
-        {"running throughout settles", {Running}, ServiceStateRunning, 4},
-        {"dies during the settling", {Running, Running, Failed}, ServiceStateStopped, 2},
-        {"stopped at once", {Failed}, ServiceStateStopped, 0},
+        {"running throughout settles", {Running}, ServiceCode::Running, 4},
+        {"dies during the settling", {Running, Running, Failed}, ServiceCode::Stopped, 2},
+        {"stopped at once", {Failed}, ServiceCode::Stopped, 0},
         {"start pending, then running settles",
          {StartPending, StartPending, Running},
-         ServiceStateRunning,
+         ServiceCode::Running,
          6},
         {"never reaches running gives up at the limit",
          {StartPending},
-         ServiceStateStartPending,
+         ServiceCode::StartPending,
          8},
         {"a stop under way restarts the settling",
          {Running, Running, pending(0), Running},
-         ServiceStateRunning,
+         ServiceCode::Running,
          7},
         {"query fails", {Running, std::nullopt}, std::nullopt, 1},
     };

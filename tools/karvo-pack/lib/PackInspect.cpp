@@ -82,7 +82,7 @@ std::string namedValue(const ConfigKeyInfo& info, const std::string& bytes) {
     if (info.kind == KeyKind::Int && isCanonicalInteger(bytes)) return bytes;
     // build takes only numbers for these; any other text the block holds comes back raw.
     if (info.kind == KeyKind::Flag || info.kind == KeyKind::Int)
-        return isDecimalIntegerText(bytes) ? narrowText(bytes) : rawArray(bytes);
+        return decimalInteger(bytes) ? narrowText(bytes) : rawArray(bytes);
     if (info.listSeparator && !bytes.empty()) {
         std::optional<PathList> list;
         if (info.number == Key::ClassPath) list = PathList::ClassPath;

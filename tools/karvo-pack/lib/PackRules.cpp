@@ -110,14 +110,6 @@ std::string fileNameOf(const std::string& path) {
     return lowerCase(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
-bool isRuntimeJar(const std::string& path) {
-    const auto name = fileNameOf(path);
-    for (const auto jar : RuntimeJarNames) {
-        if (name == jar) return true;
-    }
-    return false;
-}
-
 bool isOn(const std::map<ConfigKey, std::string>& texts, ConfigKey key) {
     const auto value = decimalInteger(textOf(texts, key));
     return value && *value != 0;
@@ -146,6 +138,14 @@ std::optional<std::string> discardedOutputWarning(const std::map<ConfigKey, std:
     return "the program's standard output and standard error are both discarded; to keep "
            "them, set stdout_file with redirect_stdout = true and stderr_file with "
            "redirect_stderr = true";
+}
+
+bool isRuntimeJar(const std::string& path) {
+    const auto name = fileNameOf(path);
+    for (const auto jar : RuntimeJarNames) {
+        if (name == jar) return true;
+    }
+    return false;
 }
 
 std::string runtimeJarName(const std::map<ConfigKey, std::string>& texts) {

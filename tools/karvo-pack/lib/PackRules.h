@@ -33,6 +33,10 @@ std::optional<std::string> missingSettingProblem(const std::map<ConfigKey, std::
 // (a stream is kept only with both its file and its redirect flag).
 std::optional<std::string> discardedOutputWarning(const std::map<ConfigKey, std::string>& texts);
 
+// Whether a path's file name (either separator, any letter case) is one of the runtime
+// classes' jars.
+bool isRuntimeJar(const std::string& path);
+
 // The runtime classes' jar of the flavour the texts select: "tslruntime.jar" for tessel,
 // else "karvo-runtime.jar".
 std::string runtimeJarName(const std::map<ConfigKey, std::string>& texts);

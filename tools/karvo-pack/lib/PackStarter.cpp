@@ -1,5 +1,6 @@
 #include "PackStarter.h"
 
+#include "PackRules.h"
 #include "TomlText.h"
 
 namespace karvo::pack {
@@ -23,8 +24,7 @@ std::string programJar(const std::vector<std::string>& fileNames, std::string& p
     std::vector<std::string> jars;
     for (const auto& name : fileNames) {
         const auto lower = lowerCase(name);
-        if (!endsWith(lower, ".jar") || lower == "karvo-runtime.jar" || lower == "tslruntime.jar")
-            continue;
+        if (!endsWith(lower, ".jar") || isRuntimeJar(name)) continue;
         if (endsWith(lower, "-sources.jar") || endsWith(lower, "-javadoc.jar") ||
             endsWith(lower, "-tests.jar"))
             continue;

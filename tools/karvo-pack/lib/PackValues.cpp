@@ -190,20 +190,6 @@ ValueRules rulesFor(const ConfigKeyInfo& info, std::string label) {
                       duration ? bounds->unit : ValueUnit::None};
 }
 
-bool isDecimalIntegerText(std::string_view text) {
-    const auto digits = text.substr(!text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0);
-    if (digits.empty()) return false;
-    std::int64_t value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-        if (value > std::int64_t{1} << 31) return false;
-    }
-    if (text[0] == '-') value = -value;
-    return value >= std::numeric_limits<std::int32_t>::min() &&
-           value <= std::numeric_limits<std::int32_t>::max();
-}
-
 std::string narrowValue(const toml::node& node, const ValueRules& rules,
                         const std::string& sourceName) {
     const bool numeric = rules.kind == KeyKind::Flag || rules.kind == KeyKind::Int;
@@ -224,7 +210,7 @@ std::string narrowValue(const toml::node& node, const ValueRules& rules,
         if (const auto duration = durationIn(text, rules.unit);
             duration && *duration <= std::numeric_limits<std::int32_t>::max()) {
             text = std::to_string(*duration);
-        } else if (!isDecimalIntegerText(text)) {
+        } else if (!decimalInteger(text)) {
             refuse(node, sourceName,
                    rules.label + " = " + tomlString(node.as_string()->get()) +
                        " is not a number; it must be " + acceptedNumberForms(rules));

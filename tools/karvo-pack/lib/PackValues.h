@@ -29,11 +29,6 @@ std::string narrowValue(const toml::node& value, const ValueRules& rules,
 std::u16string wideValue(const toml::node& value, const ValueRules& rules,
                          const std::string& sourceName);
 
-// A text a flag or integer setting may hold as a string: an optional sign and decimal
-// digits, within 32 bits. The launcher reads anything else (a word, a blank) as some other
-// number than the user meant.
-bool isDecimalIntegerText(std::string_view text);
-
 // A plain string (such as a locale or an included file's name) as Windows-1252.
 std::string narrowString(const toml::node& value, const std::string& label, std::size_t maxLength,
                          const std::string& sourceName);

@@ -326,7 +326,6 @@ public final class DescriptionReader {
 
     private void readIncludeEntries(List<Description.Include> includes) throws PackRefusal {
         Set<String> seen = new HashSet<>();
-        StringBuilder names = new StringBuilder();
         List<byte[]> encoded = new ArrayList<>();
         for (Description.Include include : includes) {
             String shown = include.name();
@@ -340,8 +339,6 @@ public final class DescriptionReader {
                         + "' is used twice (Windows ignores case)");
             }
             block.files.add(new ConfigBlock.IncludedFile(shown, readSource(include.source(), shown)));
-            if (names.length() > 0) names.append(';');
-            names.append(shown);
             encoded.add(name);
         }
         int length = encoded.stream().mapToInt(n -> n.length).sum() + Math.max(0, encoded.size() - 1);

@@ -57,10 +57,6 @@ public final class KeyInfo {
         return name.startsWith(MESSAGE_PREFIX);
     }
 
-    public boolean isList() {
-        return listSeparator != '\0';
-    }
-
     public static Optional<KeyInfo> byName(String name) {
         return KeyTable.KEYS.stream().filter(k -> k.name.equals(name)).findFirst();
     }

@@ -110,23 +110,6 @@ public final class PackValues {
         return out.toByteArray();
     }
 
-    /**
-     * A text a flag or integer setting may hold as a string: an optional sign and decimal
-     * digits, within 32 bits.
-     */
-    public static boolean isDecimalIntegerText(String text) {
-        String digits = text.substring(!text.isEmpty() && (text.charAt(0) == '+' || text.charAt(0) == '-') ? 1 : 0);
-        if (digits.isEmpty()) return false;
-        long value = 0;
-        for (char c : digits.toCharArray()) {
-            if (c < '0' || c > '9') return false;
-            value = value * 10 + (c - '0');
-            if (value > (1L << 31)) return false;
-        }
-        if (text.charAt(0) == '-') value = -value;
-        return value >= Integer.MIN_VALUE && value <= Integer.MAX_VALUE;
-    }
-
     private static String acceptedNumberForms(ValueRules rules) {
         if (!rules.unit.isEmpty()) {
             return "a whole number of " + rules.unit + ", or a duration with its unit: ms, s, m or h (such as "
@@ -191,7 +174,7 @@ public final class PackValues {
             Optional<Long> duration = durationIn(t.text(), rules.unit);
             if (duration.isPresent() && duration.get() <= Integer.MAX_VALUE) {
                 text = ascii(Long.toString(duration.get()));
-            } else if (!isDecimalIntegerText(t.text())) {
+            } else if (!IntegerBounds.decimalInteger(t.text()).isPresent()) {
                 throw new PackRefusal(setting, rules.label() + " = " + TomlText.quoted(t.text())
                         + " is not a number; it must be " + acceptedNumberForms(rules));
             }

@@ -29,6 +29,8 @@ public final class ThreadDump {
         out.append("Thread dump of ").append(System.getProperty("java.vm.name", "the VM")).append(' ')
                 .append(System.getProperty("java.version", "")).append(", ").append(new Date())
                 .append('\n');
+        // One look at every thread: each look stops them all, on a VM that may be in trouble.
+        Map<Thread, StackTraceElement[]> stacks = Thread.getAllStackTraces();
         Object bean = threadBean();
         if (bean == null) {
             out.append("(this runtime has no management classes (java.management): locks and deadlocks"
@@ -38,13 +40,13 @@ public final class ThreadDump {
             if (deadlocked != null && deadlocked.length > 0) {
                 out.append("Deadlocked threads:");
                 for (long id : deadlocked) {
-                    Thread thread = threadWithId(id);
+                    Thread thread = threadWithId(stacks, id);
                     out.append(" \"").append(thread == null ? "#" + id : thread.getName()).append('"');
                 }
                 out.append('\n');
             }
         }
-        for (Map.Entry<Thread, StackTraceElement[]> entry : Thread.getAllStackTraces().entrySet()) {
+        for (Map.Entry<Thread, StackTraceElement[]> entry : stacks.entrySet()) {
             Thread thread = entry.getKey();
             out.append('\n').append('"').append(thread.getName()).append('"')
                     .append(thread.isDaemon() ? " daemon" : "").append(" prio=").append(thread.getPriority())
@@ -105,8 +107,8 @@ public final class ThreadDump {
         }
     }
 
-    private static Thread threadWithId(long id) {
-        for (Thread thread : Thread.getAllStackTraces().keySet()) {
+    private static Thread threadWithId(Map<Thread, StackTraceElement[]> stacks, long id) {
+        for (Thread thread : stacks.keySet()) {
             if (thread.getId() == id) {
                 return thread;
             }
