@@ -83,7 +83,14 @@ timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # A Wine that cannot run the probe's width (wine64 alone runs no PE32 code; a 32-bit
 # prefix runs no PE32+) says nothing and exits 0: make sure code of this width really runs.
-out=$(timeout 60 wine "$probe" </dev/null 2>/dev/null | tr -d '\r')
+probe_once() { timeout 60 wine "$probe" </dev/null 2>/dev/null | tr -d '\r'; }
+out=$(probe_once)
+# A prefix that has only just booted now and then misses the first run on a loaded machine:
+# one more try tells such a hiccup from a fault.
+if [ "$out" != "wine-probe ok $bits-bit" ]; then
+  sleep 2
+  out=$(probe_once)
+fi
 if [ "$out" != "wine-probe ok $bits-bit" ]; then
   # Silence from a 32-bit probe in a prefix that was made correctly is this machine's Wine
   # running no 32-bit code; anything else (a wrong answer, a broken prefix, a 64-bit probe
